@@ -1,0 +1,27 @@
+#include "app/game.h"
+
+Game::Game() : game_over(0), level(0) {}
+
+void Game::update() {
+    if (game_over == 0) {
+        world.update();
+        // The step takes at most one life, so the count passes through exactly 0.
+        if (world.get_lifes() == 0) {
+            game_over = 1;
+            world.get_ship()->set_state(Ship::kOutOfPlay);
+        } else if (world.get_asteroids().empty()) {
+            ++level;
+            world.restart(level);
+        }
+    }
+    // Clearing level 9 sets up level 10 and ends the game in the same tick; the ship is left
+    // in its state.
+    if (level == 10) {
+        game_over = 1;
+    }
+}
+
+void Game::draw() {
+    display_text();
+    world.draw();
+}

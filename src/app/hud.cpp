@@ -1,0 +1,48 @@
+#include "app/hud.h"
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+
+#include <sstream>
+
+#include "app/game.h"
+
+void desenhar_char(float x, float y, char c) {
+    glRasterPos2f(x, y);
+    glutBitmapCharacter(GLUT_BITMAP_9_BY_15, c);
+}
+
+void desenhar_str(float x, float y, const char* s) {
+    for (int i = 0; s[i] != '\0'; ++i) {
+        desenhar_char(x + 0.04 * i, y, s[i]);
+    }
+}
+
+namespace {
+
+// Numbers go through a default stream: a speed of 0.00001 reads "1e-05".
+template <typename Number>
+void draw_number(float x, float y, Number value) {
+    std::ostringstream text;
+    text << value;
+    desenhar_str(x, y, text.str().c_str());
+}
+
+}  // namespace
+
+void Game::display_text() {
+    // Bitmap text takes the colour current when its raster position is set.
+    if (game_over == 1) {
+        glColor3f(1, 0, 0);
+        desenhar_str(-0.25f, 0, "GAME OVER");
+    }
+    glColor3f(0, 1, 0);
+    desenhar_str(0, -0.7f, "Level:");
+    draw_number(0.3f, -0.7f, level);
+    desenhar_str(0, -0.8f, "Score:");
+    draw_number(0.3f, -0.8f, world.get_total_score());
+    desenhar_str(-0.4f, -0.8f, "Lifes:");
+    draw_number(-0.15f, -0.8f, world.get_lifes());
+    desenhar_str(-0.4f, -0.9f, "Speed:");
+    draw_number(-0.15f, -0.9f, mod(world.get_ship()->get_velocity()));
+}

@@ -1,0 +1,7 @@
+// Head-up text: bitmap characters at field positions, and the game's text lines.
+#pragma once
+
+// desenhar_char ("draw a character"): c at raster position (x, y), in the 9 by 15 bitmap font.
+void desenhar_char(float x, float y, char c);
+// desenhar_str ("draw a string"): one character every 0.04 in x, whatever the glyph's width.
+void desenhar_str(float x, float y, const char* s);

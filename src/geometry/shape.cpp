@@ -1,0 +1,138 @@
+#include "geometry/shape.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+Shape::Shape() : body_angle(0), r(1), g(1), b(1) {
+    aceleration.init();
+    velocity.init();
+}
+
+void Shape::add_point(float x, float y) {
+    points.push_back(Vector{x, y});
+}
+
+void Shape::add_force(Vector* force, int kind) {
+    if (kind == 0) {
+        forces_perm.push_back(*force);
+    } else if (kind == 1) {
+        forces_inst.push_back(*force);
+    }
+}
+
+void Shape::add_force_res(float res) {
+    forces_res.push_back(res);
+}
+
+void Shape::update() {
+    calculate_aceleration();
+    calculate_velocity();
+    calculate_position();
+}
+
+void Shape::calculate_aceleration() {
+    aceleration.init();
+    for (const Vector f : forces_perm) {
+        aceleration += f;
+    }
+    for (const Vector f : forces_inst) {
+        aceleration += f;
+    }
+    forces_inst.clear();
+    aceleration /= mass;
+}
+
+namespace {
+
+// Moves v toward zero by drag, or stops it dead when it is no larger than the drag.
+float slow_down(float v, float drag) {
+    if (std::fabs(v) > drag) {
+        return v > 0 ? v - drag : v + drag;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void Shape::calculate_velocity() {
+    velocity += aceleration;
+    // Only |cos| and |sin| matter below, so angle()'s missing quadrant correction is harmless:
+    // the drag has constant size k / mass and always opposes the motion.
+    const float phi = angle(velocity);
+    const float c = std::cos(phi);
+    const float s = std::sin(phi);
+    float k = 0;
+    for (const float res : forces_res) {
+        k += res;
+    }
+    const Vector drag{k * c / mass, k * s / mass};
+    velocity.x = slow_down(velocity.x, std::fabs(drag.x));
+    velocity.y = slow_down(velocity.y, std::fabs(drag.y));
+}
+
+void Shape::calculate_position() {
+    position += velocity;
+}
+
+void Shape::draw() {
+    glColor3f(r, g, b);
+    glBegin(draw_mode);
+    points_transf.clear();
+    const float c = std::cos(body_angle);
+    const float s = std::sin(body_angle);
+    for (const Vector p : points) {
+        const Vector q{p.x * c - p.y * s + position.x, p.x * s + p.y * c + position.y};
+        points_transf.push_back(q);
+        glVertex2f(q.x, q.y);
+    }
+    glEnd();
+}
+
+std::vector<Vector> Shape::get_points_transf() const {
+    return points_transf;
+}
+
+void Shape::set_RGB(float red, float green, float blue) {
+    r = red;
+    g = green;
+    b = blue;
+}
+
+bool Shape::intersection_seg(Vector a, Vector b) const {
+    const size_t n = points_transf.size();
+    for (size_t i = 0; i < n; ++i) {
+        // The closing edge runs from the last point back to the first.
+        const Vector edge_end = points_transf[i + 1 < n ? i + 1 : 0];
+        if (intersection_segments(a, b, points_transf[i], edge_end)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Shape::intersection_sh(const Shape* other) const {
+    const std::vector<Vector>& theirs = other->points_transf;
+    const size_t n = theirs.size();
+    for (size_t j = 0; j < n; ++j) {
+        if (intersection_seg(theirs[j], theirs[j + 1 < n ? j + 1 : 0])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Shape::wrap_edges() {
+    if (position.y > 1) {
+        position.y = -1;
+    }
+    if (position.y < -1) {
+        position.y = 1;
+    }
+    if (position.x > 1) {
+        position.x = -1;
+    }
+    if (position.x < -1) {
+        position.x = 1;
+    }
+}

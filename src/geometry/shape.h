@@ -1,0 +1,67 @@
+// Shape: the rigid polygon body every game object is made of. It owns its outline, its forces
+// and resistances; it advances one physics step per tick and draws itself as one GL primitive.
+// Drawing also rebuilds the world outline, which is all the collision tests ever look at.
+#pragma once
+
+#include <vector>
+
+#include "geometry/vector.h"
+
+class Shape {
+  public:
+    // White, at rest, unrotated, with no points and no forces. Position, mass and draw mode are
+    // left for the subclass constructor to set.
+    Shape();
+
+    // Appends a model point (shape frame). The world outline catches up at the next draw.
+    void add_point(float x, float y);
+    // Records a copy of *force: kind 1 acts on the next step only, kind 0 on every step; any
+    // other kind is ignored.
+    void add_force(Vector* force, int kind);
+    // Adds a resistance: the sum of all of them, over the mass, is a drag of constant size.
+    void add_force_res(float r);
+
+    // One physics step: acceleration, then velocity (with drag), then position.
+    void update();
+    void calculate_aceleration();
+    void calculate_velocity();
+    void calculate_position();
+
+    // Not const: besides sending the vertices it rebuilds the world outline.
+    void draw();
+
+    // The world outline as of the last draw; empty if the shape was never drawn.
+    std::vector<Vector> get_points_transf() const;
+    Vector get_position() const { return position; }
+    float get_body_angle() const { return body_angle; }
+    float get_mass() const { return mass; }
+    void set_mass(float m) { mass = m; }
+    Vector get_aceleration() const { return aceleration; }
+    Vector get_velocity() const { return velocity; }
+    void set_velocity(float vx, float vy) { velocity = Vector{vx, vy}; }
+    void set_RGB(float red, float green, float blue);
+
+    // Does segment a-b cross or touch an edge of this shape's world outline?
+    bool intersection_seg(Vector a, Vector b) const;
+    // Does an edge of other's world outline cross or touch an edge of this one's?
+    // Outlines lying wholly inside each other do not count: only edges are tested.
+    bool intersection_sh(const Shape* other) const;
+
+  protected:
+    // Edge wrap of the ship, bullets and asteroids: y then x, strictly past an edge goes to
+    // exactly the opposite edge, dropping the overshoot and keeping the velocity.
+    void wrap_edges();
+
+    std::vector<Vector> points;         // model outline, in add_point order
+    std::vector<Vector> points_transf;  // world outline of the last draw
+    std::vector<Vector> forces_inst;    // one-tick forces, emptied by every step
+    std::vector<float> forces_res;      // resistances, never emptied
+    std::vector<Vector> forces_perm;    // standing forces, summed by every step
+    Vector position;
+    float body_angle;  // radians, counter-clockwise from +x
+    float mass;
+    Vector aceleration;
+    Vector velocity;  // field units per tick
+    float r, g, b;
+    int draw_mode;  // GL primitive passed to glBegin
+};

@@ -1,0 +1,22 @@
+// Asteroid: a heavy drifting rock with a ragged thirteen-point outline, a nominal diameter and
+// the score it is worth when destroyed. It wraps at the edges and never turns.
+#pragma once
+
+#include "geometry/shape.h"
+
+class Asteroid : public Shape {
+  public:
+    // Builds the random outline (13 rand() calls, one per point) and queues *force as a
+    // one-tick push. Only reads *force. The creator sets the score right after.
+    Asteroid(float x, float y, float diameter, Vector* force);
+
+    void set_score(int s) { score = s; }
+    int get_score() const { return score; }
+    float get_diameter() const { return diameter; }
+    // Physics step, then the edge wrap.
+    void update();
+
+  private:
+    int score;
+    float diameter;
+};

@@ -1,0 +1,39 @@
+// Invader: a filled hexagon that crosses the field and fires every 26 ticks into the world's
+// bullet list. Without a target its line of fire turns a sixth of a circle per shot; with one
+// it fires along the line to the target (toward it when the target is to its left, away from
+// it otherwise) and is pushed a little along that line.
+#pragma once
+
+#include "geometry/shape.h"
+#include "objects/bullet.h"
+
+class Invader : public Shape {
+  public:
+    // An invader at (x, y) whose shots go to *bullets (not owned; must outlive the invader).
+    Invader(float x, float y, BulletList* bullets, float radius);
+
+    // Physics step, then the fire timer.
+    void update();
+    // Fires one bullet into the bullet list; called by update.
+    void shot();
+
+    void set_score(int s) { score = s; }
+    int get_score() const { return score; }
+    // Stores the radius only: the outline keeps the points built at construction.
+    void set_radius(float r) { radius = r; }
+
+    // What the invader aims at, not owned; null for no aiming. Set directly by the creator.
+    Shape* target;
+
+  private:
+    int fire_period;
+    int fire_count;  // ticks since the last shot
+    int sides;
+    float radius;
+    float angle_step;
+    float shot_angle;  // radians, counter-clockwise from +x
+    float shot_force;
+    float push_force;
+    int score;
+    BulletList* bullets;
+};

@@ -1,0 +1,18 @@
+// Particle: a tiny star of the backdrop. It drifts under the world's edge pull and jumps back
+// to where it was made whenever it leaves the field.
+#pragma once
+
+#include "geometry/shape.h"
+
+class Particle : public Shape {
+  public:
+    // A star of side `size` at (x, y), which is also its home.
+    Particle(float x, float y, float mass, float size);
+
+    // Physics step; then, if strictly outside the field, back home with the velocity kept.
+    void update();
+
+  private:
+    float home_x;
+    float home_y;
+};

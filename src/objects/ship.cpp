@@ -1,0 +1,65 @@
+#include "objects/ship.h"
+
+#include <cmath>
+
+Ship::Ship(float x, float y) : size(0.1f), thrust(5.0f), state(kInPlay), blink_count(0) {
+    position = Vector{x, y};
+    mass = 1000.0f;
+    draw_mode = 2;  // GL_LINE_LOOP
+    add_point(-size / 2, -size / 2);
+    add_point(size / 2, 0);  // the nose, along body_angle
+    add_point(-size / 2, size / 2);
+}
+
+void Ship::left() {
+    if (state != kOutOfPlay) {
+        body_angle += 0.1f;
+    }
+}
+
+void Ship::right() {
+    if (state != kOutOfPlay) {
+        body_angle -= 0.1f;
+    }
+}
+
+void Ship::up() {
+    if (state != kOutOfPlay) {
+        Vector force{thrust * std::cos(body_angle), thrust * std::sin(body_angle)};
+        add_force(&force, 1);
+    }
+}
+
+void Ship::set_state(int new_state) {
+    state = new_state;
+}
+
+void Ship::update() {
+    if (state != kOutOfPlay) {
+        Shape::update();
+        wrap_edges();
+    }
+}
+
+void Ship::draw() {
+    switch (state) {
+        case kInPlay:
+            Shape::draw();
+            break;
+        case kBlinking:
+            if (blink_count > 99) {
+                blink_count = 0;
+                state = kInPlay;
+                Shape::draw();
+            } else {
+                ++blink_count;
+                // Seen on one frame in five: the 5th, 10th, ... 100th draw of the blink.
+                if (blink_count % 5 == 0) {
+                    Shape::draw();
+                }
+            }
+            break;
+        default:  // out of play, or a state the game never sets
+            break;
+    }
+}

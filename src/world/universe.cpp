@@ -1,0 +1,298 @@
+#include "world/universe.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <iterator>
+#include <vector>
+
+UniverseG::UniverseG() {
+    ship_resistance = 0.5f;
+    ship_shot_force = 0.5f;
+    ship = std::make_unique<Ship>(0.0f, 0.0f);
+    ship->add_force_res(ship_resistance);  // the only resistance the ship ever gets
+
+    asteroid_diameter = 0.2f;
+    min_split_diameter = 0.08f;
+    asteroid_score = 1;
+    base_asteroids = 2;
+    lifes = 3;
+    particle_count = 200;
+    particle_mass = 1000.0f;
+    pull_left = 0.005f;
+    pull_right = 0.005f;
+    pull_top = 0.005f;
+    pull_bottom = 0.005f;
+    plain_period = 500;
+    plain_timer = plain_period;  // the first plain invader comes with the first step
+    plain_speed = 0.01f;
+    plain_score = 100;
+    aimed_period = 600;
+    aimed_timer = aimed_period / 2;  // the first aimed invader comes with step 301
+    aimed_speed = -0.01f;
+    aimed_score = 100;
+    total_score = 0;
+
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    restart(0);
+}
+
+UniverseG::~UniverseG() = default;
+
+void UniverseG::restart(int level) {
+    // The asteroid list is already empty: a level is set up only once it has been cleared.
+    bullets.clear();
+    particles.clear();
+    invaders.clear();
+    ship->set_state(Ship::kBlinking);
+
+    float x = -0.7f;
+    float y = 0.2f;
+    for (int i = 0; i < base_asteroids + level; ++i) {
+        const float t = (std::rand() % 101) / 100.0f;
+        // From 0 to pi: every asteroid starts off heading upward or level.
+        const float a = t * 180 * 0.0174532925;
+        const float s = t * a + 150;
+        Vector push{s * std::cos(a), s * std::sin(a)};
+        auto rock = std::make_unique<Asteroid>(x, y, asteroid_diameter, &push);
+        rock->set_score(asteroid_score);
+        asteroids.push_back(std::move(rock));
+        x = x + (asteroid_diameter + 0.01f);
+        if (x > 1) {
+            x = -0.7f;
+            y = y + asteroid_diameter;
+        }
+    }
+
+    for (int i = 0; i < particle_count; ++i) {
+        const float px = (std::rand() % 101) / 100.0f * 2 - 1;
+        const float py = (std::rand() % 101) / 100.0f * 2 - 1;
+        particles.push_back(std::make_unique<Particle>(px, py, particle_mass, 0.005f));
+    }
+}
+
+void UniverseG::ship_left() {
+    ship->left();
+}
+
+void UniverseG::ship_right() {
+    ship->right();
+}
+
+void UniverseG::ship_up() {
+    ship->up();
+}
+
+void UniverseG::ship_shot() {
+    if (ship->get_state() == Ship::kOutOfPlay) {
+        return;
+    }
+    const float theta = ship->get_body_angle();
+    Vector force{ship_shot_force * std::cos(theta), ship_shot_force * std::sin(theta)};
+    const Vector at = ship->get_position();
+    auto bullet = std::make_unique<Bullet>(at.x, at.y, &force, Bullet::kFromShip);
+    bullet->set_RGB(1.0f, 0.3f, 0.3f);
+    const Vector v = ship->get_velocity();
+    bullet->set_velocity(v.x, v.y);
+    bullets.push_back(std::move(bullet));
+}
+
+std::list<Asteroid*> UniverseG::get_asteroids() const {
+    std::list<Asteroid*> view;
+    for (const auto& rock : asteroids) {
+        view.push_back(rock.get());
+    }
+    return view;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The step. Collisions use the outlines of the last draw, not the positions just stepped.
+
+void UniverseG::update() {
+    spawn_invaders();
+    pull_particles();
+    move_bodies();
+    bullet_pass();
+    ship_contact_pass();
+    invader_pass();
+}
+
+void UniverseG::spawn_invaders() {
+    if (plain_timer == plain_period) {
+        auto plain = std::make_unique<Invader>(-1.0f, -0.5f, &bullets, 0.05f);
+        plain->set_velocity(plain_speed, 0);
+        plain->set_score(plain_score);
+        invaders.push_back(std::move(plain));
+        plain_timer = 0;
+    } else {
+        ++plain_timer;
+    }
+
+    if (aimed_timer == aimed_period) {
+        auto aimed = std::make_unique<Invader>(1.0f, 0.5f, &bullets, 0.03f);
+        aimed->target = ship.get();
+        aimed->set_velocity(aimed_speed, 0);
+        aimed->set_score(aimed_score);
+        aimed->set_RGB(1, 1, 0);
+        invaders.push_back(std::move(aimed));
+        aimed_timer = 0;
+    } else {
+        ++aimed_timer;
+    }
+}
+
+void UniverseG::pull_particles() {
+    // Each edge pulls with the inverse square of its distance plus one, so the stars drift
+    // outward from the centre toward the nearer edges.
+    for (const auto& particle : particles) {
+        const Vector at = particle->get_position();
+        const float dr = 2 - at.x;
+        const float dl = at.x + 2;
+        const float dt = 2 - at.y;
+        const float db = at.y + 2;
+        Vector pull{pull_right / (dr * dr) - pull_left / (dl * dl),
+                    pull_top / (dt * dt) - pull_bottom / (db * db)};
+        particle->add_force(&pull, 1);
+        particle->update();
+    }
+}
+
+void UniverseG::move_bodies() {
+    ship->update();
+    for (const auto& bullet : bullets) {
+        bullet->update();
+    }
+    for (const auto& rock : asteroids) {
+        rock->update();
+    }
+}
+
+void UniverseG::bullet_pass() {
+    for (auto it = bullets.begin(); it != bullets.end();) {
+        const Bullet& bullet = **it;
+        const std::vector<Vector> ends = bullet.get_points_transf();
+        // Never drawn yet: no ends to test. It joins the pass once it has been drawn.
+        if (ends.size() < 2) {
+            ++it;
+            continue;
+        }
+        const Vector p0 = ends[0];
+        const Vector p1 = ends[1];
+        if (bullet.get_origin() == Bullet::kFromInvader) {
+            bullet_hits_ship(p0, p1);
+        } else {
+            bullet_hits_invader(p0, p1);
+        }
+        const bool spent = bullet_hits_asteroid(bullet, p0, p1);
+        it = spent ? bullets.erase(it) : std::next(it);
+    }
+}
+
+void UniverseG::bullet_hits_ship(Vector p0, Vector p1) {
+    if (ship->get_state() == Ship::kInPlay && ship->intersection_seg(p0, p1)) {
+        --lifes;
+        ship->set_state(Ship::kBlinking);
+    }
+}
+
+void UniverseG::bullet_hits_invader(Vector p0, Vector p1) {
+    for (auto it = invaders.begin(); it != invaders.end(); ++it) {
+        if ((*it)->intersection_seg(p0, p1)) {
+            total_score += (*it)->get_score();
+            invaders.erase(it);
+            return;  // the bullet flies on
+        }
+    }
+}
+
+bool UniverseG::bullet_hits_asteroid(const Bullet& bullet, Vector p0, Vector p1) {
+    for (auto it = asteroids.begin(); it != asteroids.end(); ++it) {
+        const Asteroid& rock = **it;
+        if (rock.intersection_seg(p0, p1)) {
+            total_score += rock.get_score();
+            // The halves go to the end of the list; this bullet is spent and tests none of them.
+            if (rock.get_diameter() > min_split_diameter) {
+                split(rock, bullet);
+            }
+            asteroids.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void UniverseG::split(const Asteroid& rock, const Bullet& bullet) {
+    const float ratio = (std::rand() % 2 + 5.0) / 10.0;  // 0.5 or 0.6
+    const float rest = 1 - ratio;
+    const float mass = rock.get_mass() + bullet.get_mass();
+    const Vector vr = rock.get_velocity();
+    const Vector vb = bullet.get_velocity();
+    const Vector sum{vr.x + vb.x, vr.y + vb.y};
+    const Vector at = rock.get_position();
+    Vector no_push{0, 0};
+
+    auto first = std::make_unique<Asteroid>(at.x, at.y, rock.get_diameter() * ratio, &no_push);
+    // Double here: the float ratio just above 0.6 turns a score of 1 into 1, not 2.
+    first->set_score(static_cast<int>(rock.get_score() / static_cast<double>(ratio)));
+    first->set_mass(mass * ratio);
+    first->set_velocity(sum.x * ratio, sum.y * ratio);
+    asteroids.push_back(std::move(first));
+
+    auto second = std::make_unique<Asteroid>(at.x, at.y, rock.get_diameter() * rest, &no_push);
+    second->set_score(static_cast<int>(rock.get_score() / static_cast<double>(rest)));
+    second->set_mass(mass * rest);
+    second->set_velocity(-sum.x * rest, -sum.y * rest);
+    asteroids.push_back(std::move(second));
+}
+
+void UniverseG::ship_contact_pass() {
+    if (ship->get_state() != Ship::kInPlay) {
+        return;
+    }
+    for (const auto& rock : asteroids) {
+        if (rock->intersection_sh(ship.get())) {
+            ship->set_state(Ship::kBlinking);
+            --lifes;
+            return;  // one contact pass costs at most one life
+        }
+    }
+}
+
+void UniverseG::invader_pass() {
+    for (auto it = invaders.begin(); it != invaders.end();) {
+        Invader& invader = **it;
+        invader.update();  // may fire into the bullet list
+        // Only the right edge retires an invader; it does not wrap.
+        const bool gone = invader.get_position().x > 1 || touches_asteroid(invader);
+        it = gone ? invaders.erase(it) : std::next(it);
+    }
+}
+
+bool UniverseG::touches_asteroid(const Invader& invader) const {
+    for (const auto& rock : asteroids) {
+        if (rock->intersection_sh(&invader)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing. Every draw rebuilds the outline the next step's collisions will see.
+
+void UniverseG::draw() {
+    for (const auto& particle : particles) {
+        particle->draw();
+    }
+    for (auto it = bullets.begin(); it != bullets.end();) {
+        const bool expired = (*it)->draw();  // true on its 50th draw
+        it = expired ? bullets.erase(it) : std::next(it);
+    }
+    for (const auto& rock : asteroids) {
+        rock->draw();
+    }
+    for (const auto& invader : invaders) {
+        invader->draw();
+    }
+    ship->draw();  // last, over everything else
+}

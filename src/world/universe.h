@@ -1,0 +1,96 @@
+// UniverseG: the world. It owns the ship and every asteroid, bullet, particle and invader in
+// play, keeps the score and the lives, sets up levels, runs the per-tick step with all its
+// collisions, and draws everything.
+#pragma once
+
+#include <list>
+#include <memory>
+
+#include "objects/asteroid.h"
+#include "objects/bullet.h"
+#include "objects/invader.h"
+#include "objects/particle.h"
+#include "objects/ship.h"
+
+class UniverseG {
+  public:
+    // Makes the ship, seeds rand() from the clock (the game's only seeding) and sets up level 0.
+    // Touches no GL state: the world exists before the window does.
+    UniverseG();
+    ~UniverseG();
+    // Invaders keep pointers to the bullet list and the ship: the world never moves.
+    UniverseG(const UniverseG&) = delete;
+    UniverseG& operator=(const UniverseG&) = delete;
+
+    // One tick: invader schedules, particles, motion, bullet pass, ship contact, invader pass.
+    void update();
+    // Draws particles, bullets, asteroids, invaders and the ship, in that order. Not const: it
+    // rebuilds every drawn outline, ages the bullets and drops those on their 50th draw.
+    void draw();
+    // Sets up level `level`: fresh asteroids and particles, no bullets or invaders, ship
+    // blinking. Score, lives, the ship's motion and the invader timers carry over.
+    void restart(int level);
+
+    void ship_left();
+    void ship_right();
+    void ship_up();
+    // Fires a light-red bullet from the ship, with the ship's velocity; nothing in state 2.
+    void ship_shot();
+
+    int get_total_score() const { return total_score; }
+    int get_lifes() const { return lifes; }
+    // The ship lives as long as the world.
+    Ship* get_ship() const { return ship.get(); }
+    // A copy of the asteroid list: non-owning pointers, valid until the asteroid leaves play.
+    std::list<Asteroid*> get_asteroids() const;
+
+  private:
+    friend struct WorldProbe;  // test access to the lists and counters
+
+    // The steps of update, in the order it runs them.
+    void spawn_invaders();
+    void pull_particles();
+    void move_bodies();
+    void bullet_pass();
+    void ship_contact_pass();
+    void invader_pass();
+
+    // The bullet pass for one bullet with ends p0, p1: an invader's bullet against the ship, a
+    // ship's bullet against the invaders, any bullet against the asteroids. Only an asteroid
+    // hit spends the bullet; the last helper returns whether it did.
+    void bullet_hits_ship(Vector p0, Vector p1);
+    void bullet_hits_invader(Vector p0, Vector p1);
+    bool bullet_hits_asteroid(const Bullet& bullet, Vector p0, Vector p1);
+    bool touches_asteroid(const Invader& invader) const;
+    // Appends the two halves of `rock`, shot by `bullet`, to the asteroid list.
+    void split(const Asteroid& rock, const Bullet& bullet);
+
+    std::list<std::unique_ptr<Asteroid>> asteroids;
+    std::unique_ptr<Ship> ship;
+    BulletList bullets;
+    float ship_resistance;
+    float ship_shot_force;
+    float asteroid_diameter;
+    int asteroid_score;
+    float min_split_diameter;  // an asteroid splits only if strictly larger
+    int total_score;
+    int lifes;
+    int base_asteroids;  // level n starts with base_asteroids + n asteroids
+    std::list<std::unique_ptr<Particle>> particles;
+    int particle_count;
+    float particle_mass;
+    float pull_left;
+    float pull_right;
+    float pull_top;
+    float pull_bottom;
+    std::list<std::unique_ptr<Invader>> invaders;
+    // The invader schedules run on across levels.
+    int plain_period;
+    int plain_timer;
+    float plain_speed;
+    int plain_score;
+    int aimed_period;
+    int aimed_timer;
+    float aimed_speed;
+    int aimed_score;
+};
