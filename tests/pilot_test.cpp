@@ -6,14 +6,14 @@
 
 #include "gl_recorder.h"
 #include "pilot.h"
-#include "probes.h"
+#include "world_builder.h"
 
 namespace {
 
 TEST(Pilot, ClearsTwoLevelsFromAFixedSeed) {
     Game game;
     UniverseG& world = GameProbe::world(game);
-    std::srand(2026);
+    replay_level_zero(world, 5);
     Pilot pilot;
     int score = world.get_total_score();
     int lives = world.get_lifes();

@@ -47,6 +47,18 @@ class Shape {
     // Outlines lying wholly inside each other do not count: only edges are tested.
     bool intersection_sh(const Shape* other) const;
 
+  private:
+    // Whether the world outline lies wholly and clearly on one side of the line through a and
+    // b, so that no edge can cross the segment a-b. A shortcut only: it answers yes only where
+    // the crossing test of every edge would answer no.
+    bool outline_beside_line(Vector a, Vector b) const;
+
+    // Bounding box of the world outline, kept by draw for the shortcut above; not valid while
+    // the outline is empty or holds a non-finite point.
+    Vector box_min{0, 0}, box_max{0, 0};
+    float box_reach = 0;  // the largest coordinate, in size, of the box
+    bool box_valid = false;
+
   protected:
     // Edge wrap of the ship, bullets and asteroids: y then x, strictly past an edge goes to
     // exactly the opposite edge, dropping the overshoot and keeping the velocity.

@@ -11,12 +11,15 @@ namespace {
 Recording rec;
 Color current{1, 1, 1};
 bool inside_begin = false;
+bool keep = true;
 
 }  // namespace
 
 const Recording& recording() {
     return rec;
 }
+
+void keep_everything(bool on) { keep = on; }
 
 void reset() {
     rec = Recording{};
@@ -52,41 +55,59 @@ std::vector<Primitive> primitives_of(int mode) {
 
 using gl::rec;
 
+namespace {
+
+void record_call(const char* name) {
+    if (gl::keep) {
+        rec.calls.push_back(name);
+    }
+}
+
+}  // namespace
+
 extern "C" {
 
 void* glutBitmap9By15 = nullptr;
 
 void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
-    rec.calls.push_back("glColor3f");
+    record_call("glColor3f");
     gl::current = gl::Color{red, green, blue};
 }
 
 void glBegin(GLenum mode) {
-    rec.calls.push_back("glBegin");
-    rec.primitives.push_back(gl::Primitive{static_cast<int>(mode), gl::current, {}});
-    gl::inside_begin = true;
+    record_call("glBegin");
+    if (gl::keep) {
+        rec.primitives.push_back(gl::Primitive{static_cast<int>(mode), gl::current, {}});
+    }
+    gl::inside_begin = gl::keep;
 }
 
 void glVertex2f(GLfloat x, GLfloat y) {
-    rec.calls.push_back("glVertex2f");
+    record_call("glVertex2f");
+    ++rec.vertices;
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+        ++rec.non_finite;
+    }
     if (gl::inside_begin) {
         rec.primitives.back().vertices.push_back(Vector{x, y});
     }
 }
 
 void glEnd() {
-    rec.calls.push_back("glEnd");
+    record_call("glEnd");
     gl::inside_begin = false;
 }
 
 void glRasterPos2f(GLfloat x, GLfloat y) {
-    rec.calls.push_back("glRasterPos2f");
+    record_call("glRasterPos2f");
     // The glyph drawn next takes this position and the colour current now, as GL does.
-    rec.glyphs.push_back(gl::Glyph{'\0', x, y, gl::current, nullptr});
+    if (gl::keep) {
+        rec.glyphs.push_back(gl::Glyph{'\0', x, y, gl::current, nullptr});
+    }
 }
 
 void glutBitmapCharacter(void* font, int character) {
-    rec.calls.push_back("glutBitmapCharacter");
+    record_call("glutBitmapCharacter");
     if (!rec.glyphs.empty() && rec.glyphs.back().font == nullptr) {
         rec.glyphs.back().c = static_cast<char>(character);
         rec.glyphs.back().font = font;
@@ -94,22 +115,22 @@ void glutBitmapCharacter(void* font, int character) {
 }
 
 void glClear(GLbitfield) {
-    rec.calls.push_back("glClear");
+    record_call("glClear");
 }
 void glClearColor(GLclampf, GLclampf, GLclampf, GLclampf) {
-    rec.calls.push_back("glClearColor");
+    record_call("glClearColor");
 }
 void glMatrixMode(GLenum) {
-    rec.calls.push_back("glMatrixMode");
+    record_call("glMatrixMode");
 }
 void glLoadIdentity() {
-    rec.calls.push_back("glLoadIdentity");
+    record_call("glLoadIdentity");
 }
 void glOrtho(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) {
-    rec.calls.push_back("glOrtho");
+    record_call("glOrtho");
 }
 void glutSwapBuffers() {
-    rec.calls.push_back("glutSwapBuffers");
+    record_call("glutSwapBuffers");
 }
 
 }  // extern "C"

@@ -39,11 +39,17 @@ struct Recording {
     std::vector<std::string> calls;  // the name of every call, in order
     std::vector<Primitive> primitives;
     std::vector<Glyph> glyphs;
+    long vertices = 0;    // every glVertex2f, counted in both modes
+    long non_finite = 0;  // vertices with an infinite or NaN coordinate
 };
 
 // What has been drawn since the last reset.
 const Recording& recording();
 void reset();
+
+// Long runs only need the vertex counts: with `keep` false nothing else is stored, which keeps
+// a tick cheap.
+void keep_everything(bool keep);
 
 // The glyphs joined into the strings they were drawn as.
 std::vector<Text> texts();

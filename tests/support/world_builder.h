@@ -7,6 +7,14 @@
 
 #include "probes.h"
 
+// Lays level 0 out again from srand(seed). The world's constructor seeds from the clock, so a
+// test that plays from the start calls this to make the whole game repeatable.
+inline void replay_level_zero(UniverseG& w, unsigned seed) {
+    std::srand(seed);
+    WorldProbe::asteroids(w).clear();
+    w.restart(0);
+}
+
 // Empties every list and holds the invader schedules back (the next ones come 500 steps on).
 inline void empty_world(UniverseG& w) {
     WorldProbe::asteroids(w).clear();

@@ -1,0 +1,104 @@
+// Times one tick (UniverseG::update) and one frame (UniverseG::draw, GL calls going nowhere) on
+// worlds of a few sizes: a fresh level 0, level 9, and a stress world.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "world_builder.h"
+
+namespace {
+
+float uniform(float lo, float hi) { return lo + (hi - lo) * (std::rand() % 10001) / 10000.0f; }
+
+// A world at the start of `level`, laid out from a fixed seed and drawn once.
+std::unique_ptr<UniverseG> level_world(int level) {
+    auto w = std::make_unique<UniverseG>();
+    std::srand(1);
+    WorldProbe::asteroids(*w).clear();
+    w->restart(level);
+    w->draw();
+    return w;
+}
+
+// Rocks in the upper half, invaders across the middle and bullets in the lower half, so that
+// every bullet misses and is tested against every invader and rock: the costly case.
+std::unique_ptr<UniverseG> crowded_world(int bullets, int rocks, int invaders) {
+    auto w = std::make_unique<UniverseG>();
+    std::srand(2);
+    empty_world(*w);
+    w->restart(0);
+    WorldProbe::asteroids(*w).clear();
+    for (int i = 0; i < rocks; ++i) {
+        Asteroid* rock = add_rock(*w, uniform(-0.9f, 0.9f), uniform(0.25f, 0.9f), 0.2f, 1, i);
+        rock->set_velocity(uniform(-0.01f, 0.01f), uniform(0, 0.01f));
+    }
+    for (int i = 0; i < invaders; ++i) {
+        Invader* invader = add_invader(*w, uniform(-0.9f, 0.9f), uniform(-0.3f, -0.1f));
+        invader->set_velocity(0.01f, 0);
+    }
+    for (int i = 0; i < bullets; ++i) {
+        const Vector push{uniform(-0.5f, 0.5f), uniform(-0.5f, 0.5f)};
+        add_bullet(*w, uniform(-0.95f, 0.95f), uniform(-0.95f, -0.45f), push, i % 2);
+    }
+    w->get_ship()->set_state(Ship::kInPlay);
+    w->draw();
+    return w;
+}
+
+enum class Work { kTick, kFrame, kTickAndFrame };
+
+// Runs `work` on the world, building it anew every 40 iterations (off the clock) so that bullets
+// do not run out of frames and the load stays what it was built to be.
+template <typename Build>
+void run(benchmark::State& state, Work work, Build build) {
+    std::unique_ptr<UniverseG> world;
+    int since_built = 40;
+    for (auto _ : state) {
+        if (since_built == 40) {
+            state.PauseTiming();
+            world = build();
+            since_built = 0;
+            state.ResumeTiming();
+        }
+        if (work != Work::kFrame) {
+            world->update();
+        }
+        if (work != Work::kTick) {
+            world->draw();
+        }
+        ++since_built;
+    }
+}
+
+void BM_Level0(benchmark::State& state, Work work) {
+    run(state, work, [] { return level_world(0); });
+}
+void BM_Level9(benchmark::State& state, Work work) {
+    run(state, work, [] { return level_world(9); });
+}
+void BM_Stress(benchmark::State& state, Work work) {
+    run(state, work, [] { return crowded_world(500, 40, 20); });
+}
+
+BENCHMARK_CAPTURE(BM_Level0, tick, Work::kTick);
+BENCHMARK_CAPTURE(BM_Level0, frame, Work::kFrame);
+BENCHMARK_CAPTURE(BM_Level0, tick_and_frame, Work::kTickAndFrame);
+BENCHMARK_CAPTURE(BM_Level9, tick, Work::kTick);
+BENCHMARK_CAPTURE(BM_Level9, frame, Work::kFrame);
+BENCHMARK_CAPTURE(BM_Level9, tick_and_frame, Work::kTickAndFrame);
+BENCHMARK_CAPTURE(BM_Stress, tick, Work::kTick);
+BENCHMARK_CAPTURE(BM_Stress, frame, Work::kFrame);
+BENCHMARK_CAPTURE(BM_Stress, tick_and_frame, Work::kTickAndFrame);
+
+// How one tick grows with the bullets and the rocks in play (20 invaders throughout).
+void BM_TickBy(benchmark::State& state) {
+    const int bullets = static_cast<int>(state.range(0));
+    const int rocks = static_cast<int>(state.range(1));
+    run(state, Work::kTick, [=] { return crowded_world(bullets, rocks, 20); });
+}
+BENCHMARK(BM_TickBy)->ArgNames({"bullets", "rocks"})->ArgsProduct({{0, 100, 500, 1000}, {10, 40}});
+
+}  // namespace
+
+BENCHMARK_MAIN();
