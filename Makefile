@@ -1,11 +1,20 @@
 # Velmora: `make run` plays the game, `make test` runs every test.
 # Both first check (and, as root, install) the Debian packages they need.
 
-BUILD     := build
-SAN_BUILD := build-asan
-JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD       := build
+SAN_BUILD   := build-asan
+BENCH_BUILD := build-bench
+FUZZ_BUILD  := build-fuzz
+JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test deps build build-asan clean
+# `make soak` lengths: ticks per run and seeds per player, all under the sanitizers.
+SOAK_TICKS   ?= 1000000
+SOAK_SEEDS   ?= 4
+# `make fuzz` length in seconds.
+FUZZ_SECONDS ?= 300
+
+.PHONY: run test deps build build-asan soak memcheck bench fuzz package clean \
+        deps-bench deps-fuzz deps-package
 
 deps:
 	@scripts/install-deps
@@ -29,11 +38,49 @@ run: build
 	fi
 	$(BUILD)/velmora
 
-# The unit tests run twice: in the plain build with the real-window test, and again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# The unit tests, the soak and the fuzzer's seed games run twice: in the plain build (with the
+# real-window test and the unit tests under valgrind), and again under AddressSanitizer,
+# LeakSanitizer and UndefinedBehaviorSanitizer.
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+soak: build-asan
+	VELMORA_SOAK_TICKS=$(SOAK_TICKS) VELMORA_SOAK_SEEDS=$(SOAK_SEEDS) $(SAN_BUILD)/tests/velmora_soak
+
+memcheck: build
+	cd $(BUILD) && ctest --output-on-failure -L memcheck
+
+$(BENCH_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_BENCH=ON -DVELMORA_BUILD_GAME=OFF -DBUILD_TESTING=OFF
+
+deps-bench:
+	@scripts/install-deps bench
+
+bench: deps-bench $(BENCH_BUILD)/CMakeCache.txt
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target velmora_bench
+	$(BENCH_BUILD)/velmora_bench
+
+$(FUZZ_BUILD)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON -DVELMORA_BUILD_GAME=OFF
+
+# New inputs the fuzzer finds go to $(FUZZ_BUILD)/corpus; the seed games stay as they are.
+deps-fuzz:
+	@scripts/install-deps fuzz
+
+fuzz: deps-fuzz $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target velmora_fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/tests/fuzz/velmora_fuzz $(FUZZ_BUILD)/corpus tests/fuzz/corpus \
+	    -max_total_time=$(FUZZ_SECONDS) -max_len=256 -timeout=60 -print_final_stats=1
+
+deps-package:
+	@scripts/install-deps package
+
+# Builds the .deb, then installs it, plays the installed game in a real window, and removes it.
+package: deps-package build
+	cd $(BUILD) && cpack -G DEB
+	scripts/check-package $(BUILD)
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
