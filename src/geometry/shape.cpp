@@ -113,14 +113,11 @@ void Shape::set_RGB(float red, float green, float blue) {
     b = blue;
 }
 
-bool Shape::intersection_seg(Vector a, Vector b) const {
+bool Shape::edge_crosses(const SegmentProbe& seg) const {
     const size_t n = points_transf.size();
-    if (n == 0 || outline_beside_line(a, b)) {
-        return false;
-    }
     if (!box_valid) {  // a non-finite point: no shortcuts, every edge is tested
         for (size_t i = 0; i < n; ++i) {
-            if (intersection_segments(a, b, points_transf[i], points_transf[(i + 1) % n])) {
+            if (intersection_segments(seg.a, seg.b, points_transf[i], points_transf[(i + 1) % n])) {
                 return true;
             }
         }
@@ -129,17 +126,15 @@ bool Shape::intersection_seg(Vector a, Vector b) const {
     // Shortcut for the edges that do not reach the line of a-b: the side of each corner is the
     // very numerator the crossing test computes first, and an edge whose two ends stand clearly
     // on the same side (see outline_beside_line for the margin) fails that test.
-    const Vector normal{b.y - a.y, a.x - b.x};
-    const float margin = 1e-5f * (std::fabs(normal.x) + std::fabs(normal.y)) *
-                         (std::fabs(a.x) + std::fabs(a.y) + box_reach + 1);
-    float side = (a - points_transf[0]) * normal;
+    const float margin = seg.margin(box_reach);
+    float side = (seg.a - points_transf[0]) * seg.normal;
     for (size_t i = 0; i < n; ++i) {
         // The closing edge runs from the last point back to the first.
         const Vector edge_end = points_transf[i + 1 < n ? i + 1 : 0];
-        const float next_side = (a - edge_end) * normal;
+        const float next_side = (seg.a - edge_end) * seg.normal;
         const bool clear_of_line =
             (side > margin && next_side > margin) || (side < -margin && next_side < -margin);
-        if (!clear_of_line && intersection_segments(a, b, points_transf[i], edge_end)) {
+        if (!clear_of_line && intersection_segments(seg.a, seg.b, points_transf[i], edge_end)) {
             return true;
         }
         side = next_side;
@@ -156,31 +151,6 @@ bool Shape::intersection_sh(const Shape* other) const {
         }
     }
     return false;
-}
-
-bool Shape::outline_beside_line(Vector a, Vector b) const {
-    if (!box_valid) {
-        return false;
-    }
-    // The normal the crossing test itself uses for a-b.
-    const float nx = b.y - a.y;
-    const float ny = a.x - b.x;
-    // The side of a point p is (a - p) . normal, affine in p: over the box it is least and
-    // greatest at the corners picked by the signs of the normal.
-    const float base = a.x * nx + a.y * ny;
-    const float x_hi = nx > 0 ? box_max.x : box_min.x;
-    const float x_lo = nx > 0 ? box_min.x : box_max.x;
-    const float y_hi = ny > 0 ? box_max.y : box_min.y;
-    const float y_lo = ny > 0 ? box_min.y : box_max.y;
-    const float lo = base - x_hi * nx - y_hi * ny;
-    const float hi = base - x_lo * nx - y_lo * ny;
-    // Rounding, here and in the crossing test, stays below a millionth of this scale. Every
-    // corner must clear the line by far more: then each edge has both ends on the same side in
-    // the crossing test too, and no edge can cross.
-    const float scale =
-        (std::fabs(nx) + std::fabs(ny)) * (std::fabs(a.x) + std::fabs(a.y) + box_reach + 1);
-    const float margin = 1e-5f * scale;
-    return lo > margin || hi < -margin;
 }
 
 void Shape::wrap_edges() {

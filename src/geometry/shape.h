@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "geometry/segment_probe.h"
 #include "geometry/vector.h"
 
 class Shape {
@@ -42,16 +43,23 @@ class Shape {
     void set_RGB(float red, float green, float blue);
 
     // Does segment a-b cross or touch an edge of this shape's world outline?
-    bool intersection_seg(Vector a, Vector b) const;
+    bool intersection_seg(Vector a, Vector b) const { return intersection_seg(SegmentProbe(a, b)); }
+    // The same, for a segment tested against many shapes. Inline, so that the common answer
+    // (the outline lies clear of the segment's line) costs no call.
+    bool intersection_seg(const SegmentProbe& seg) const {
+        return !points_transf.empty() && !outline_beside_line(seg) && edge_crosses(seg);
+    }
     // Does an edge of other's world outline cross or touch an edge of this one's?
     // Outlines lying wholly inside each other do not count: only edges are tested.
     bool intersection_sh(const Shape* other) const;
 
   private:
-    // Whether the world outline lies wholly and clearly on one side of the line through a and
-    // b, so that no edge can cross the segment a-b. A shortcut only: it answers yes only where
-    // the crossing test of every edge would answer no.
-    bool outline_beside_line(Vector a, Vector b) const;
+    // Whether the world outline lies wholly and clearly on one side of the segment's line, so
+    // that no edge can cross it. A shortcut only: it answers yes only where the crossing test of
+    // every edge would answer no.
+    bool outline_beside_line(const SegmentProbe& seg) const;
+    // The crossing test, edge by edge, closing edge included; on a non-empty outline.
+    bool edge_crosses(const SegmentProbe& seg) const;
 
     // Bounding box of the world outline, kept by draw for the shortcut above; not valid while
     // the outline is empty or holds a non-finite point.
@@ -77,3 +85,22 @@ class Shape {
     float r, g, b;
     int draw_mode;  // GL primitive passed to glBegin
 };
+
+inline bool Shape::outline_beside_line(const SegmentProbe& seg) const {
+    if (!box_valid) {
+        return false;
+    }
+    // The side of a point is affine in the point: over the box it is least and greatest at the
+    // corners picked by the signs of the normal.
+    const Vector n = seg.normal;
+    const float x_hi = n.x > 0 ? box_max.x : box_min.x;
+    const float x_lo = n.x > 0 ? box_min.x : box_max.x;
+    const float y_hi = n.y > 0 ? box_max.y : box_min.y;
+    const float y_lo = n.y > 0 ? box_min.y : box_max.y;
+    const float lo = seg.base - x_hi * n.x - y_hi * n.y;
+    const float hi = seg.base - x_lo * n.x - y_lo * n.y;
+    // Every corner must clear the line by far more than rounding: then each edge has both ends
+    // on the same side in the crossing test too, and no edge can cross.
+    const float margin = seg.margin(box_reach);
+    return lo > margin || hi < -margin;
+}

@@ -176,28 +176,27 @@ void UniverseG::bullet_pass() {
             ++it;
             continue;
         }
-        const Vector p0 = ends[0];
-        const Vector p1 = ends[1];
+        const SegmentProbe seg(ends[0], ends[1]);
         if (bullet.get_origin() == Bullet::kFromInvader) {
-            bullet_hits_ship(p0, p1);
+            bullet_hits_ship(seg);
         } else {
-            bullet_hits_invader(p0, p1);
+            bullet_hits_invader(seg);
         }
-        const bool spent = bullet_hits_asteroid(bullet, p0, p1);
+        const bool spent = bullet_hits_asteroid(bullet, seg);
         it = spent ? bullets.erase(it) : std::next(it);
     }
 }
 
-void UniverseG::bullet_hits_ship(Vector p0, Vector p1) {
-    if (ship->get_state() == Ship::kInPlay && ship->intersection_seg(p0, p1)) {
+void UniverseG::bullet_hits_ship(const SegmentProbe& seg) {
+    if (ship->get_state() == Ship::kInPlay && ship->intersection_seg(seg)) {
         --lifes;
         ship->set_state(Ship::kBlinking);
     }
 }
 
-void UniverseG::bullet_hits_invader(Vector p0, Vector p1) {
+void UniverseG::bullet_hits_invader(const SegmentProbe& seg) {
     for (auto it = invaders.begin(); it != invaders.end(); ++it) {
-        if ((*it)->intersection_seg(p0, p1)) {
+        if ((*it)->intersection_seg(seg)) {
             total_score += (*it)->get_score();
             invaders.erase(it);
             return;  // the bullet flies on
@@ -205,10 +204,10 @@ void UniverseG::bullet_hits_invader(Vector p0, Vector p1) {
     }
 }
 
-bool UniverseG::bullet_hits_asteroid(const Bullet& bullet, Vector p0, Vector p1) {
+bool UniverseG::bullet_hits_asteroid(const Bullet& bullet, const SegmentProbe& seg) {
     for (auto it = asteroids.begin(); it != asteroids.end(); ++it) {
         const Asteroid& rock = **it;
-        if (rock.intersection_seg(p0, p1)) {
+        if (rock.intersection_seg(seg)) {
             total_score += rock.get_score();
             // The halves go to the end of the list; this bullet is spent and tests none of them.
             if (rock.get_diameter() > min_split_diameter) {

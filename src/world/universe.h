@@ -55,12 +55,12 @@ class UniverseG {
     void ship_contact_pass();
     void invader_pass();
 
-    // The bullet pass for one bullet with ends p0, p1: an invader's bullet against the ship, a
+    // The bullet pass for one bullet, seg its two ends: an invader's bullet against the ship, a
     // ship's bullet against the invaders, any bullet against the asteroids. Only an asteroid
     // hit spends the bullet; the last helper returns whether it did.
-    void bullet_hits_ship(Vector p0, Vector p1);
-    void bullet_hits_invader(Vector p0, Vector p1);
-    bool bullet_hits_asteroid(const Bullet& bullet, Vector p0, Vector p1);
+    void bullet_hits_ship(const SegmentProbe& seg);
+    void bullet_hits_invader(const SegmentProbe& seg);
+    bool bullet_hits_asteroid(const Bullet& bullet, const SegmentProbe& seg);
     bool touches_asteroid(const Invader& invader) const;
     // Appends the two halves of `rock`, shot by `bullet`, to the asteroid list.
     void split(const Asteroid& rock, const Bullet& bullet);
