@@ -9,7 +9,9 @@
 
 namespace {
 
-float uniform(float lo, float hi) { return lo + (hi - lo) * (std::rand() % 10001) / 10000.0f; }
+float uniform(float lo, float hi) {
+    return lo + (hi - lo) * (std::rand() % 10001) / 10000.0f;
+}
 
 // A world at the start of `level`, laid out from a fixed seed and drawn once.
 std::unique_ptr<UniverseG> level_world(int level) {

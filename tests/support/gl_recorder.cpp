@@ -19,7 +19,9 @@ const Recording& recording() {
     return rec;
 }
 
-void keep_everything(bool on) { keep = on; }
+void keep_everything(bool on) {
+    keep = on;
+}
 
 void reset() {
     rec = Recording{};
