@@ -109,6 +109,12 @@ void soak(unsigned seed, long ticks, Player&& play, Soak& out) {
         lives = world.get_lifes();
         level = GameProbe::level(*game);
 
+        // The work of a tick stays bounded: the stars are a fixed 200, and each of the level's
+        // rocks breaks into at most four pieces alive at once (0.2 -> 0.12 + 0.08 or 0.1 + 0.1,
+        // and only pieces above 0.08 break again).
+        ASSERT_EQ(WorldProbe::particles(world).size(), 200u) << "tick " << out.ticks;
+        ASSERT_LE(WorldProbe::asteroids(world).size(), 4u * (level + 2)) << "tick " << out.ticks;
+
         // A bullet lives for 50 frames: every one in play was made within the last 50 ticks,
         // by a shot of the ship or by an invader (at most one each a tick, two of them new).
         made.push_back(shots + invaders + 2);
