@@ -93,13 +93,16 @@ void Shape::draw() {
     }
     glEnd();
     if (box_valid) {
-        box_min = box_max = points_transf.front();
+        Vector lo = points_transf.front();
+        Vector hi = lo;
         for (const Vector q : points_transf) {
-            box_min = Vector{std::min(box_min.x, q.x), std::min(box_min.y, q.y)};
-            box_max = Vector{std::max(box_max.x, q.x), std::max(box_max.y, q.y)};
+            lo = Vector{std::min(lo.x, q.x), std::min(lo.y, q.y)};
+            hi = Vector{std::max(hi.x, q.x), std::max(hi.y, q.y)};
         }
-        box_reach = std::max(std::max(std::fabs(box_min.x), std::fabs(box_max.x)),
-                             std::max(std::fabs(box_min.y), std::fabs(box_max.y)));
+        box_centre = Vector{(lo.x + hi.x) / 2, (lo.y + hi.y) / 2};
+        box_half = Vector{(hi.x - lo.x) / 2, (hi.y - lo.y) / 2};
+        box_reach = std::max(std::max(std::fabs(lo.x), std::fabs(hi.x)),
+                             std::max(std::fabs(lo.y), std::fabs(hi.y)));
     }
 }
 
@@ -132,8 +135,10 @@ bool Shape::edge_crosses(const SegmentProbe& seg) const {
         // The closing edge runs from the last point back to the first.
         const Vector edge_end = points_transf[i + 1 < n ? i + 1 : 0];
         const float next_side = (seg.a - edge_end) * seg.normal;
+        // Bitwise, not short-circuit: the sides change sign at random, and a branch on each
+        // comparison would mostly guess wrong.
         const bool clear_of_line =
-            (side > margin && next_side > margin) || (side < -margin && next_side < -margin);
+            ((side > margin) & (next_side > margin)) | ((side < -margin) & (next_side < -margin));
         if (!clear_of_line && intersection_segments(seg.a, seg.b, points_transf[i], edge_end)) {
             return true;
         }

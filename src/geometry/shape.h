@@ -3,6 +3,7 @@
 // Drawing also rebuilds the world outline, which is all the collision tests ever look at.
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include "geometry/segment_probe.h"
@@ -63,8 +64,9 @@ class Shape {
 
     // Bounding box of the world outline, kept by draw for the shortcut above; not valid while
     // the outline is empty or holds a non-finite point.
-    Vector box_min{0, 0}, box_max{0, 0};
-    float box_reach = 0;  // the largest coordinate, in size, of the box
+    Vector box_centre{0, 0};
+    Vector box_half{0, 0};  // half the width and half the height
+    float box_reach = 0;    // the largest coordinate, in size, of the box
     bool box_valid = false;
 
   protected:
@@ -90,17 +92,13 @@ inline bool Shape::outline_beside_line(const SegmentProbe& seg) const {
     if (!box_valid) {
         return false;
     }
-    // The side of a point is affine in the point: over the box it is least and greatest at the
-    // corners picked by the signs of the normal.
+    // The side of a point is affine in the point: over the box it ranges over the side of the
+    // centre, give or take the spread of the half extents along the normal. No branches: this
+    // runs for every bullet against every rock.
     const Vector n = seg.normal;
-    const float x_hi = n.x > 0 ? box_max.x : box_min.x;
-    const float x_lo = n.x > 0 ? box_min.x : box_max.x;
-    const float y_hi = n.y > 0 ? box_max.y : box_min.y;
-    const float y_lo = n.y > 0 ? box_min.y : box_max.y;
-    const float lo = seg.base - x_hi * n.x - y_hi * n.y;
-    const float hi = seg.base - x_lo * n.x - y_lo * n.y;
+    const float centre_side = seg.base - (box_centre.x * n.x + box_centre.y * n.y);
+    const float spread = box_half.x * std::fabs(n.x) + box_half.y * std::fabs(n.y);
     // Every corner must clear the line by far more than rounding: then each edge has both ends
     // on the same side in the crossing test too, and no edge can cross.
-    const float margin = seg.margin(box_reach);
-    return lo > margin || hi < -margin;
+    return std::fabs(centre_side) > spread + seg.margin(box_reach);
 }
