@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 Shape::Shape() : body_angle(0), r(1), g(1), b(1) {
     aceleration.init();
@@ -118,7 +119,9 @@ void Shape::set_RGB(float red, float green, float blue) {
 
 bool Shape::edge_crosses(const SegmentProbe& seg) const {
     const size_t n = points_transf.size();
-    if (!box_valid) {  // a non-finite point: no shortcuts, every edge is tested
+    // A non-finite point (no shortcuts then) or an outline too long for the bit sets below:
+    // every edge is tested. The game's outlines have at most 13 points.
+    if (!box_valid || n > 31) {
         for (size_t i = 0; i < n; ++i) {
             if (intersection_segments(seg.a, seg.b, points_transf[i], points_transf[(i + 1) % n])) {
                 return true;
@@ -128,21 +131,25 @@ bool Shape::edge_crosses(const SegmentProbe& seg) const {
     }
     // Shortcut for the edges that do not reach the line of a-b: the side of each corner is the
     // very numerator the crossing test computes first, and an edge whose two ends stand clearly
-    // on the same side (see outline_beside_line for the margin) fails that test.
+    // on the same side (see outline_beside_line for the margin) fails that test. The corners
+    // are sorted into bit sets without a branch, since the sides change sign at random.
     const float margin = seg.margin(box_reach);
-    float side = (seg.a - points_transf[0]) * seg.normal;
+    uint32_t above = 0;
+    uint32_t below = 0;
     for (size_t i = 0; i < n; ++i) {
-        // The closing edge runs from the last point back to the first.
-        const Vector edge_end = points_transf[i + 1 < n ? i + 1 : 0];
-        const float next_side = (seg.a - edge_end) * seg.normal;
-        // Bitwise, not short-circuit: the sides change sign at random, and a branch on each
-        // comparison would mostly guess wrong.
-        const bool clear_of_line =
-            ((side > margin) & (next_side > margin)) | ((side < -margin) & (next_side < -margin));
-        if (!clear_of_line && intersection_segments(seg.a, seg.b, points_transf[i], edge_end)) {
+        const float side = (seg.a - points_transf[i]) * seg.normal;
+        above |= uint32_t{side > margin} << i;
+        below |= uint32_t{side < -margin} << i;
+    }
+    // Bit i of the turned set is corner i + 1's, the closing edge's end being corner 0.
+    const auto turned = [n](uint32_t set) { return (set >> 1) | ((set & 1u) << (n - 1)); };
+    const uint32_t clear = (above & turned(above)) | (below & turned(below));
+    for (uint32_t near = ~clear & ((1u << n) - 1); near != 0; near &= near - 1) {
+        const size_t i = static_cast<size_t>(__builtin_ctz(near));
+        if (intersection_segments(seg.a, seg.b, points_transf[i],
+                                  points_transf[i + 1 < n ? i + 1 : 0])) {
             return true;
         }
-        side = next_side;
     }
     return false;
 }
