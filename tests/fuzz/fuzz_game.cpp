@@ -38,6 +38,22 @@ struct Watch {
     }
 };
 
+// The low four bits: left, right, thrust, fire.
+void press(Game& game, uint8_t keys) {
+    if (keys & 0x01) {
+        game.ship_left();
+    }
+    if (keys & 0x02) {
+        game.ship_right();
+    }
+    if (keys & 0x04) {
+        game.ship_up();
+    }
+    if (keys & 0x08) {
+        game.ship_shot();
+    }
+}
+
 void tick(Game& game, Watch& watch) {
     game.update();
     gl::reset();
@@ -69,14 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (flown) {
                 pilot.act(*game, GameProbe::world(*game));
             } else {
-                if (b & 0x01)
-                    game->ship_left();
-                if (b & 0x02)
-                    game->ship_right();
-                if (b & 0x04)
-                    game->ship_up();
-                if (b & 0x08)
-                    game->ship_shot();
+                press(*game, b);
             }
             tick(*game, watch);
         }
