@@ -64,10 +64,10 @@ bench: deps-bench $(BENCH_BUILD)/CMakeCache.txt
 $(FUZZ_BUILD)/CMakeCache.txt:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON -DVELMORA_BUILD_GAME=OFF
 
-# New inputs the fuzzer finds go to $(FUZZ_BUILD)/corpus; the seed games stay as they are.
 deps-fuzz:
 	@scripts/install-deps fuzz
 
+# New inputs the fuzzer finds go to $(FUZZ_BUILD)/corpus; the seed games stay as they are.
 fuzz: deps-fuzz $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target velmora_fuzz
 	mkdir -p $(FUZZ_BUILD)/corpus
