@@ -2,6 +2,12 @@
 
 Game::Game() : game_over(0), level(0) {}
 
+void Game::new_game(unsigned seed) {
+    world.new_game(seed);
+    game_over = 0;
+    level = 0;
+}
+
 void Game::update() {
     if (game_over == 0) {
         world.update();
@@ -24,4 +30,9 @@ void Game::update() {
 void Game::draw() {
     display_text();
     world.draw();
+}
+
+void Game::draw_still() {
+    display_text();
+    world.draw_still();
 }

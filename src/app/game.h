@@ -6,8 +6,12 @@
 
 class Game {
   public:
-    // Builds the world (level 0, not yet stepped) before any window exists.
+    // Builds the world (level 0, not yet stepped, seeded from the clock) before any window
+    // exists.
     Game();
+
+    // A new game, exactly as a fresh start of the program whose world is seeded with `seed`.
+    void new_game(unsigned seed);
 
     // One tick of the game rule: step the world unless the game is over, then end the game on
     // lives exactly 0, or set up the next level once the asteroids are gone; level 10 ends it.
@@ -16,6 +20,11 @@ class Game {
     void draw();
     // The level, score, lives and speed, and "GAME OVER" once the game has ended.
     void display_text();
+    // The world alone: everything a frame changes in the game, with no text. A replay without
+    // a window draws this way.
+    void draw_world() { world.draw(); }
+    // The head-up text and the picture of the last draw, changing nothing in the game.
+    void draw_still();
 
     // Commands go to the world whatever the game's state; the ship itself ignores them in
     // state 2.
@@ -24,10 +33,14 @@ class Game {
     void ship_up() { world.ship_up(); }
     void ship_shot() { world.ship_shot(); }
 
+    int get_level() const { return level; }
+    bool get_game_over() const { return game_over == 1; }
+    const UniverseG& get_world() const { return world; }
+
   private:
     friend struct GameProbe;  // test access to the world and the counters
 
     UniverseG world;
-    int game_over;  // 0 while the game runs, 1 for good once it has ended
+    int game_over;  // 0 while the game runs, 1 once it has ended, until a new game
     int level;      // the level in play: also the number of levels cleared
 };

@@ -107,6 +107,18 @@ void Shape::draw() {
     }
 }
 
+void Shape::redraw() const {
+    if (points_transf.empty()) {
+        return;
+    }
+    glColor3f(r, g, b);
+    glBegin(draw_mode);
+    for (const Vector q : points_transf) {
+        glVertex2f(q.x, q.y);
+    }
+    glEnd();
+}
+
 std::vector<Vector> Shape::get_points_transf() const {
     return points_transf;
 }

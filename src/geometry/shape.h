@@ -31,6 +31,8 @@ class Shape {
 
     // Not const: besides sending the vertices it rebuilds the world outline.
     void draw();
+    // Sends the world outline of the last draw again, as it was drawn; nothing if never drawn.
+    void redraw() const;
 
     // The world outline as of the last draw; empty if the shape was never drawn.
     std::vector<Vector> get_points_transf() const;

@@ -63,3 +63,11 @@ void Ship::draw() {
             break;
     }
 }
+
+void Ship::redraw() const {
+    // A blink shows the ship on the draws that leave a count divisible by 5; a blink that has
+    // not drawn yet (count 0) follows a draw in play.
+    if (state == kInPlay || (state == kBlinking && blink_count % 5 == 0)) {
+        Shape::redraw();
+    }
+}

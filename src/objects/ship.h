@@ -27,6 +27,8 @@ class Ship : public Shape {
     void update();
     // Draws by state; counts the blink in draws, so not const.
     void draw();
+    // The outline again where the last draw left it, if that draw showed the ship.
+    void redraw() const;
 
   private:
     float size;

@@ -7,6 +7,18 @@
 #include <vector>
 
 UniverseG::UniverseG() {
+    new_game(static_cast<unsigned>(std::time(nullptr)));
+}
+
+UniverseG::~UniverseG() = default;
+
+void UniverseG::new_game(unsigned seed) {
+    // Invaders aim at the ship they were made with: they go before it does.
+    invaders.clear();
+    bullets.clear();
+    asteroids.clear();
+    particles.clear();
+
     ship_resistance = 0.5f;
     ship_shot_force = 0.5f;
     ship = std::make_unique<Ship>(0.0f, 0.0f);
@@ -33,11 +45,10 @@ UniverseG::UniverseG() {
     aimed_score = 100;
     total_score = 0;
 
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    // The game's only seeding: every random number of a game comes from this one sequence.
+    std::srand(seed);
     restart(0);
 }
-
-UniverseG::~UniverseG() = default;
 
 void UniverseG::restart(int level) {
     // The asteroid list is already empty: a level is set up only once it has been cleared.
@@ -294,4 +305,20 @@ void UniverseG::draw() {
         invader->draw();
     }
     ship->draw();  // last, over everything else
+}
+
+void UniverseG::draw_still() const {
+    for (const auto& particle : particles) {
+        particle->redraw();
+    }
+    for (const auto& bullet : bullets) {
+        bullet->redraw();
+    }
+    for (const auto& rock : asteroids) {
+        rock->redraw();
+    }
+    for (const auto& invader : invaders) {
+        invader->redraw();
+    }
+    ship->redraw();
 }

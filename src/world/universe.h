@@ -14,8 +14,8 @@
 
 class UniverseG {
   public:
-    // Makes the ship, seeds rand() from the clock (the game's only seeding) and sets up level 0.
-    // Touches no GL state: the world exists before the window does.
+    // Makes the ship, seeds rand() from the clock and sets up level 0. Touches no GL state: the
+    // world exists before the window does.
     UniverseG();
     ~UniverseG();
     // Invaders keep pointers to the bullet list and the ship: the world never moves.
@@ -27,6 +27,12 @@ class UniverseG {
     // Draws particles, bullets, asteroids, invaders and the ship, in that order. Not const: it
     // rebuilds every drawn outline, ages the bullets and drops those on their 50th draw.
     void draw();
+    // The picture of the last draw again, changing nothing: no ageing, no blink counting, no
+    // outline rebuilt. What a paused game or a replay shows.
+    void draw_still() const;
+    // Everything a newly built world holds, with rand() seeded by `seed` instead of the clock:
+    // a new game, or the same one again from the same seed. Every object of the old game goes.
+    void new_game(unsigned seed);
     // Sets up level `level`: fresh asteroids and particles, no bullets or invaders, ship
     // blinking. Score, lives, the ship's motion and the invader timers carry over.
     void restart(int level);
