@@ -18,6 +18,12 @@ void desenhar_str(float x, float y, const char* s) {
     }
 }
 
+void draw_paused() {
+    glColor3f(0, 1, 0);
+    // Six characters span 5 steps of 0.04 and one 9-pixel glyph: 0.236 of the field's width.
+    desenhar_str(-0.118f, 0.1f, "PAUSED");
+}
+
 namespace {
 
 // Numbers go through a default stream: a speed of 0.00001 reads "1e-05".

@@ -5,3 +5,6 @@
 void desenhar_char(float x, float y, char c);
 // desenhar_str ("draw a string"): one character every 0.04 in x, whatever the glyph's width.
 void desenhar_str(float x, float y, const char* s);
+
+// "PAUSED" in the head-up text's green, centred a line above "GAME OVER".
+void draw_paused();

@@ -1,0 +1,178 @@
+#include "app/options.h"
+
+#include <cstring>
+#include <vector>
+
+#ifndef VELMORA_VERSION
+#define VELMORA_VERSION "unknown"
+#endif
+
+namespace {
+
+struct LongOption {
+    const char* name;
+    bool takes_value;
+};
+
+const LongOption kLongOptions[] = {
+    {"help", false},  {"version", false}, {"seed", true},
+    {"record", true}, {"play", true},     {"headless", false},
+};
+
+// glutInit's options, as freeglut reads them, and whether each takes a value.
+const LongOption kToolkitOptions[] = {
+    {"-display", true},   {"-geometry", true}, {"-iconic", false}, {"-direct", false},
+    {"-indirect", false}, {"-gldebug", false}, {"-sync", false},
+};
+
+// The long option `word` (without its dashes) names: an exact match, or the one option it
+// abbreviates. Null, with `error` set, otherwise.
+const LongOption* find_long(const std::string& word, std::string& error) {
+    std::vector<const LongOption*> matches;
+    for (const LongOption& option : kLongOptions) {
+        if (word == option.name) {
+            return &option;
+        }
+        if (std::strncmp(option.name, word.c_str(), word.size()) == 0) {
+            matches.push_back(&option);
+        }
+    }
+    if (matches.size() == 1) {
+        return matches.front();
+    }
+    error = (matches.empty() ? "unrecognized option '--" : "option '--") + word +
+            (matches.empty() ? "'" : "' is ambiguous");
+    return nullptr;
+}
+
+// Decimal digits only, 0 to 4294967295: no sign, no spaces, no other base.
+std::optional<unsigned> parse_seed(const std::string& text) {
+    if (text.empty() || text.size() > 10 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const unsigned long long value = std::stoull(text);
+    if (value > 4294967295ull) {
+        return std::nullopt;
+    }
+    return static_cast<unsigned>(value);
+}
+
+void apply(Options& options, const std::string& name, const std::string& value) {
+    if (name == "help") {
+        options.help = true;
+    } else if (name == "version") {
+        options.version = true;
+    } else if (name == "headless") {
+        options.headless = true;
+    } else if (name == "seed") {
+        options.seed = parse_seed(value);
+        if (!options.seed) {
+            options.error =
+                "invalid seed '" + value + "': expected a whole number from 0 to " + "4294967295";
+        }
+    } else if (name == "record") {
+        options.record = value;
+    } else if (name == "play") {
+        options.play = value;
+    }
+}
+
+// What the options ask for must fit together.
+void check_combination(Options& options) {
+    if (!options.error.empty() || options.help || options.version) {
+        return;
+    }
+    if (!options.play.empty() && !options.record.empty()) {
+        options.error = "--play and --record cannot be used together";
+    } else if (!options.play.empty() && options.seed) {
+        options.error = "--seed cannot be used with --play: the recording holds its seeds";
+    } else if (options.headless && options.play.empty()) {
+        options.error = "--headless needs --play FILE";
+    }
+}
+
+}  // namespace
+
+Options parse_options(int argc, const char* const* argv) {
+    Options options;
+    bool options_ended = false;
+    for (int i = 1; i < argc && options.error.empty(); ++i) {
+        const std::string word = argv[i];
+        if (options_ended || word.size() < 2 || word[0] != '-') {
+            options.error = "unexpected argument '" + word + "'";
+            break;
+        }
+        if (word == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (word[1] != '-') {
+            const LongOption* toolkit = nullptr;
+            for (const LongOption& option : kToolkitOptions) {
+                if (word == option.name) {
+                    toolkit = &option;
+                }
+            }
+            if (toolkit == nullptr) {
+                options.error = "unrecognized option '" + word + "'";
+            } else if (toolkit->takes_value && ++i >= argc) {
+                options.error = "option '" + word + "' requires an argument";
+            }
+            continue;
+        }
+        const size_t equals = word.find('=');
+        const std::string name = word.substr(2, equals == std::string::npos ? equals : equals - 2);
+        const LongOption* option = find_long(name, options.error);
+        if (option == nullptr) {
+            break;
+        }
+        const std::string full = std::string("--") + option->name;
+        std::string value;
+        if (!option->takes_value) {
+            if (equals != std::string::npos) {
+                options.error = "option '" + full + "' doesn't allow an argument";
+            }
+        } else if (equals != std::string::npos) {
+            value = word.substr(equals + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            options.error = "option '" + full + "' requires an argument";
+        }
+        if (options.error.empty()) {
+            apply(options, option->name, value);
+        }
+    }
+    check_combination(options);
+    return options;
+}
+
+std::string version_text() {
+    return std::string("velmora ") + VELMORA_VERSION + "\n";
+}
+
+std::string usage_text() {
+    return "Usage: velmora [OPTION]...\n"
+           "A small arcade game: turn, thrust and fire among drifting asteroids and invaders.\n"
+           "\n"
+           "Options:\n"
+           "      --seed N       start every game from seed N (0 to 4294967295) instead of the\n"
+           "                     clock: the same seed and the same keys give the same game\n"
+           "      --help         show this help and exit\n"
+           "      --version      show the version and exit\n"
+           "GLUT's X options (-display DISPLAY, -geometry WxH+X+Y, -iconic, -sync, ...) are\n"
+           "passed to the toolkit.\n"
+           "\n"
+           "Keys:\n"
+           "  a, d     turn left, turn right\n"
+           "  w        thrust\n"
+           "  q        fire\n"
+           "  p        pause and resume\n"
+           "  Enter    new game, once the game is over\n"
+           "  F11      full screen on and off\n"
+           "  Esc      quit\n"
+           "\n"
+           "Exit status: 0 when the game is closed or quit, 1 when no display can be opened,\n"
+           "2 for a wrong command line.\n";
+}

@@ -1,0 +1,24 @@
+// The command line, read the GNU way: long options (--seed N or --seed=N, unambiguous
+// abbreviations), "--" ends the options. GLUT's own X options (-display, -geometry, ...) are let
+// through for glutInit. Nothing here touches the display, so a bad command line fails before
+// any window could.
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct Options {
+    bool help = false;
+    bool version = false;
+    std::optional<unsigned> seed;  // --seed N: every game starts from N instead of the clock
+    std::string record;            // --record FILE
+    std::string play;              // --play FILE
+    bool headless = false;         // --headless, with --play
+    std::string error;             // the problem, when the command line is wrong
+};
+
+Options parse_options(int argc, const char* const* argv);
+
+// --help's text and --version's line.
+std::string usage_text();
+std::string version_text();

@@ -1,0 +1,249 @@
+// The shell around the game: keys, pause, new games, the square field, the tick schedule and
+// the command line. With no new key used, the game must see exactly what it always saw.
+#include <gtest/gtest.h>
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "app/pacer.h"
+#include "app/session.h"
+#include "gl_recorder.h"
+#include "world_builder.h"
+
+namespace {
+
+// The outlines of a frame: primitive, colour and every vertex, flattened.
+std::string shapes_of(const gl::Recording& rec) {
+    std::string out;
+    for (const gl::Primitive& p : rec.primitives) {
+        out += std::to_string(p.mode) + " " + std::to_string(p.color.g) + ":";
+        for (const Vector v : p.vertices) {
+            out += std::to_string(v.x) + "," + std::to_string(v.y) + " ";
+        }
+    }
+    return out;
+}
+
+// One frame as the recorder saw it: every call, then the outlines and the text.
+std::string frame_of(const gl::Recording& rec) {
+    std::string out;
+    for (const std::string& call : rec.calls) {
+        out += call + ";";
+    }
+    out += shapes_of(rec);
+    for (const gl::Glyph& g : rec.glyphs) {
+        out += g.c;
+    }
+    return out;
+}
+
+// The designed display callback, straight onto the game.
+std::string designed_frame(Game& game) {
+    gl::reset();
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    game.draw();
+    glutSwapBuffers();
+    return frame_of(gl::recording());
+}
+
+std::string session_frame(Session& session) {
+    gl::reset();
+    session.display();
+    return frame_of(gl::recording());
+}
+
+// The keys of tick t of a short scripted game: turning, thrusting and firing now and then.
+const char* keys_at(int t) {
+    static const char* const script[] = {"", "q", "a", "", "wq", "d", "", "aq"};
+    return script[t % 8];
+}
+
+// Frames of `ticks` ticks of a game from seed 11, played through a session or straight.
+std::vector<std::string> play(int ticks, bool through_session) {
+    Game game;
+    game.new_game(11);
+    Session session(game, 11);
+    std::vector<std::string> frames;
+    for (int t = 0; t < ticks; ++t) {
+        for (const char* k = keys_at(t); *k != '\0'; ++k) {
+            if (through_session) {
+                session.key(*k);
+            } else {
+                switch (*k) {
+                    case 'a':
+                        game.ship_left();
+                        break;
+                    case 'd':
+                        game.ship_right();
+                        break;
+                    case 'w':
+                        game.ship_up();
+                        break;
+                    default:
+                        game.ship_shot();
+                        break;
+                }
+            }
+        }
+        through_session ? session.tick() : game.update();
+        frames.push_back(through_session ? session_frame(session) : designed_frame(game));
+    }
+    return frames;
+}
+
+TEST(Session, WithoutTheNewKeysEveryFrameIsTheDesignedOne) {
+    const std::vector<std::string> designed = play(120, false);
+    const std::vector<std::string> shell = play(120, true);
+    ASSERT_EQ(shell.size(), designed.size());
+    for (size_t i = 0; i < designed.size(); ++i) {
+        ASSERT_EQ(shell[i], designed[i]) << "frame " << i;
+    }
+}
+
+TEST(Session, PauseFreezesThePictureAndTheGameAndResumesAsIfNothingHappened) {
+    const std::vector<std::string> unpaused = play(120, false);
+
+    Game game;
+    game.new_game(11);
+    Session session(game, 11);
+    std::vector<std::string> frames;
+    for (int t = 0; t < 120; ++t) {
+        for (const char* k = keys_at(t); *k != '\0'; ++k) {
+            session.key(*k);
+        }
+        session.tick();
+        frames.push_back(session_frame(session));
+        if (t == 60) {
+            const std::string last_live = shapes_of(gl::recording());
+            // Longer than a bullet lives and a blink lasts, with keys that must do nothing.
+            session.key('p');
+            const std::string still = session_frame(session);
+            for (int i = 0; i < 120; ++i) {
+                session.key("adwq\r"[i % 5]);
+                session.tick();
+                ASSERT_EQ(session_frame(session), still) << "paused frame " << i;
+            }
+            const std::vector<gl::Text> text = gl::texts();
+            ASSERT_FALSE(text.empty());
+            EXPECT_EQ(text.back().s, "PAUSED");
+            EXPECT_EQ(text.back().color.g, 1);
+            // The still picture is the last frame's world, vertex for vertex.
+            EXPECT_EQ(shapes_of(gl::recording()), last_live);
+            session.key('p');
+        }
+    }
+    EXPECT_EQ(frames, unpaused);
+}
+
+TEST(Session, EnterAfterGameOverStartsTheSameGameAsAFreshStart) {
+    Game fresh;
+    fresh.new_game(23);
+    fresh.update();
+    const std::string first_frame = designed_frame(fresh);
+
+    Game game;
+    game.new_game(23);
+    Session session(game, 23);
+    for (int t = 0; t < 30; ++t) {
+        session.tick();
+        session_frame(session);
+    }
+    session.key('\r');  // the game runs: nothing happens
+    EXPECT_EQ(WorldProbe::plain_timer(GameProbe::world(game)), 29);
+
+    WorldProbe::lifes(GameProbe::world(game)) = 1;
+    ship_in_play_at(GameProbe::world(game), 0, 0);
+    add_bullet(GameProbe::world(game), 0.03f, 0.01f, {0.5f, 0}, 1);
+    session.tick();
+    ASSERT_TRUE(game.get_game_over());
+
+    session.key('\r');
+    EXPECT_FALSE(game.get_game_over());
+    EXPECT_EQ(game.get_level(), 0);
+    EXPECT_EQ(game.get_world().get_total_score(), 0);
+    EXPECT_EQ(game.get_world().get_lifes(), 3);
+    session.tick();
+    EXPECT_EQ(session_frame(session), first_frame);
+}
+
+TEST(Viewport, TheFieldIsTheLargestCentredSquare) {
+    struct Case {
+        int w, h, x, y, side;
+    };
+    for (const Case c : {Case{500, 500, 0, 0, 500}, Case{1024, 768, 128, 0, 768},
+                         Case{300, 700, 0, 200, 300}, Case{0, 10, 0, 5, 0}}) {
+        const Viewport v = square_viewport(c.w, c.h);
+        EXPECT_EQ(v.x, c.x) << c.w << "x" << c.h;
+        EXPECT_EQ(v.y, c.y) << c.w << "x" << c.h;
+        EXPECT_EQ(v.side, c.side) << c.w << "x" << c.h;
+    }
+}
+
+TEST(Pacer, TicksFallDueEveryFiftyMillisecondsWhateverEachCosts) {
+    Pacer pacer;
+    // The first tick sets the schedule, however late it came. Then on time, late by 7, early
+    // wake-up by 1, and a tick costing 30 ms before it re-arms.
+    EXPECT_EQ(pacer.delay_to_next(1000), 50);
+    EXPECT_EQ(pacer.delay_to_next(1050), 50);
+    EXPECT_EQ(pacer.delay_to_next(1107), 43);
+    EXPECT_EQ(pacer.delay_to_next(1149), 51);
+    EXPECT_EQ(pacer.delay_to_next(1230), 20);
+    // A little behind: the next ticks come at once until the schedule is met again.
+    EXPECT_EQ(pacer.delay_to_next(1440), 0);  // due 1250, next due 1300
+    EXPECT_EQ(pacer.delay_to_next(1441), 0);  // 1350
+    EXPECT_EQ(pacer.delay_to_next(1442), 0);  // 1400
+    EXPECT_EQ(pacer.delay_to_next(1443), 7);  // 1450
+    // Suspended for a second: start again from now instead of racing 20 ticks.
+    EXPECT_EQ(pacer.delay_to_next(2600), 50);
+    EXPECT_EQ(pacer.delay_to_next(2650), 50);
+}
+
+TEST(Options, CommandLinesAndWhatTheyMean) {
+    struct Case {
+        std::vector<const char*> args;
+        const char* error;  // empty when the line is good
+        long seed;          // -1 for none
+    };
+    const Case cases[] = {
+        {{}, "", -1},
+        {{"--seed", "42"}, "", 42},
+        {{"--seed=4294967295"}, "", 4294967295L},
+        {{"--se", "0"}, "", 0},
+        {{"-display", ":3", "-geometry", "500x500", "-sync", "--seed", "7"}, "", 7},
+        {{"--bogus"}, "unrecognized option '--bogus'", -1},
+        {{"-x"}, "unrecognized option '-x'", -1},
+        {{"--seed"}, "option '--seed' requires an argument", -1},
+        {{"-display"}, "option '-display' requires an argument", -1},
+        {{"--seed", "abc"}, "invalid seed 'abc'", -1},
+        {{"--seed", "-1"}, "invalid seed '-1'", -1},
+        {{"--seed", "+1"}, "invalid seed '+1'", -1},
+        {{"--seed", "4294967296"}, "invalid seed '4294967296'", -1},
+        {{"--seed="}, "invalid seed ''", -1},
+        {{"--seed", "1", "extra"}, "unexpected argument 'extra'", -1},
+        {{"--", "--seed"}, "unexpected argument '--seed'", -1},
+        {{"--h"}, "option '--h' is ambiguous", -1},
+        {{"--version=2"}, "option '--version' doesn't allow an argument", -1},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> argv{"velmora"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const Options o = parse_options(static_cast<int>(argv.size()), argv.data());
+        const std::string line = argv.size() > 1 ? argv[1] : "(none)";
+        EXPECT_EQ(o.error.substr(0, std::string(c.error).size()), c.error) << line;
+        EXPECT_EQ(o.error.empty(), std::string(c.error).empty()) << line << ": " << o.error;
+        if (c.seed >= 0) {
+            ASSERT_TRUE(o.seed.has_value()) << line;
+            EXPECT_EQ(*o.seed, static_cast<unsigned>(c.seed));
+        }
+    }
+    const char* help[] = {"velmora", "--help"};
+    EXPECT_TRUE(parse_options(2, help).help);
+}
+
+}  // namespace
