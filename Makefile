@@ -12,8 +12,11 @@ SOAK_TICKS   ?= 1000000
 SOAK_SEEDS   ?= 4
 # `make fuzz` length in seconds.
 FUZZ_SECONDS ?= 300
+# `make pace`: seconds to run, and busy-loop processes beside the game.
+PACE_SECONDS ?= 60
+PACE_BUSY    ?= 2
 
-.PHONY: run test deps build build-asan soak memcheck bench fuzz package clean \
+.PHONY: run test deps build build-asan soak memcheck bench fuzz package pace clean \
         deps-bench deps-fuzz deps-package
 
 deps:
@@ -79,8 +82,13 @@ deps-package:
 
 # Builds the .deb, then installs it, plays the installed game in a real window, and removes it.
 package: deps-package build
+	rm -f $(BUILD)/velmora_*.deb
 	cd $(BUILD) && cpack -G DEB
 	scripts/check-package $(BUILD)
+
+# The tick rate and its jitter in a real window under Xvfb, with busy loops beside the game.
+pace: build
+	python3 tests/e2e/pace.py $(BUILD)/velmora $(BUILD)/tests/libtick_log.so $(PACE_SECONDS) $(PACE_BUSY)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
