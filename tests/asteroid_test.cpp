@@ -92,15 +92,6 @@ TEST(Asteroid, MassSetBeforeTheFirstStepScalesThePush) {
     EXPECT_EQ(rock.get_diameter(), 0.2f);
 }
 
-TEST(Asteroid, WrapsAtTheTopToExactlyMinusOne) {
-    Vector push{0, 0};
-    Asteroid rock(0.3f, 0.99f, 0.2f, &push);
-    rock.set_velocity(0, 0.02f);
-    rock.update();
-    EXPECT_EQ(rock.get_position().y, -1.0f);
-    EXPECT_EQ(rock.get_position().x, 0.3f);
-}
-
 TEST(Asteroid, KeepsTheScoreItIsGiven) {
     Vector push{0, 0};
     Asteroid rock(0, 0, 0.1f, &push);

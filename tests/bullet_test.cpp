@@ -44,15 +44,6 @@ TEST(Bullet, PushActsOnTheFirstStepOnly) {
     EXPECT_FLOAT_EQ(b.get_velocity().y, 0.05f);
 }
 
-TEST(Bullet, WrapsAtTheEdges) {
-    Vector push{0, 0};
-    Bullet b(-0.99f, 0.5f, &push, 0);
-    b.set_velocity(-0.02f, 0);
-    b.update();
-    EXPECT_EQ(b.get_position().x, 1.0f);
-    EXPECT_FLOAT_EQ(b.get_velocity().x, -0.02f);
-}
-
 TEST(Bullet, ReportsItsFiftiethDraw) {
     Vector push{0.5f, 0};
     Bullet b(0, 0, &push, 0);

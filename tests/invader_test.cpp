@@ -26,11 +26,13 @@ float gap(float a, float b) {
     return std::fabs(std::remainder(a - b, 2 * kPi));
 }
 
-void step_until_shot(Invader& inv, BulletList& bullets) {
+// Up to 26 updates, until the invader fires: its new bullet, or null if it held its fire.
+Bullet* step_until_shot(Invader& inv, BulletList& bullets) {
     const size_t before = bullets.size();
     for (int i = 0; i < 26 && bullets.size() == before; ++i) {
         inv.update();
     }
+    return bullets.size() > before ? bullets.back().get() : nullptr;
 }
 
 TEST(Invader, IsAFilledHexagonOfSevenPoints) {
@@ -72,9 +74,9 @@ TEST(Invader, PlainLineOfFireCyclesInSevenShots) {
     Invader inv(0.2f, -0.3f, &bullets, 0.05f);
     const float expected[] = {60, 120, 180, 240, 300, 360, 0, 60};
     for (float degrees : expected) {
-        step_until_shot(inv, bullets);
-        Bullet& b = *bullets.back();
-        EXPECT_LT(gap(pushed_direction(b), degrees * kPi / 180), 1e-4f) << degrees;
+        Bullet* b = step_until_shot(inv, bullets);
+        ASSERT_NE(b, nullptr) << degrees;
+        EXPECT_LT(gap(pushed_direction(*b), degrees * kPi / 180), 1e-4f) << degrees;
     }
     EXPECT_EQ(bullets.size(), 8u);
     // No target: no push on the invader itself.
@@ -86,8 +88,9 @@ TEST(Invader, BulletsAreGreenFromTheInvaderWithAPushOfHalf) {
     BulletList bullets;
     Invader inv(0.2f, -0.3f, &bullets, 0.05f);
     inv.set_velocity(0.01f, 0);
-    step_until_shot(inv, bullets);
-    Bullet& b = *bullets.back();
+    Bullet* shot = step_until_shot(inv, bullets);
+    ASSERT_NE(shot, nullptr);
+    Bullet& b = *shot;
     EXPECT_EQ(b.get_origin(), 1);
     // Fired after this tick's step, from where the invader is now.
     EXPECT_FLOAT_EQ(b.get_position().x, inv.get_position().x);
@@ -108,15 +111,16 @@ TEST(Invader, AimedAtATargetOnItsLeftAndAwayFromOneOnItsRight) {
     // Target at smaller x: the shot points at it.
     Invader east(1, 0.5f, &bullets, 0.03f);
     east.target = &target;
-    step_until_shot(east, bullets);
-    const float toward = std::atan2(-0.5f, -1.0f);
-    EXPECT_LT(gap(pushed_direction(*bullets.back()), toward), 1e-4f);
+    Bullet* shot = step_until_shot(east, bullets);
+    ASSERT_NE(shot, nullptr);
+    EXPECT_LT(gap(pushed_direction(*shot), std::atan2(-0.5f, -1.0f)), 1e-4f);
 
     // Target at larger x: the same angle, arctan(0.5) + pi, points away from it.
     Invader west(-1, -0.5f, &bullets, 0.03f);
     west.target = &target;
-    step_until_shot(west, bullets);
-    EXPECT_LT(gap(pushed_direction(*bullets.back()), std::atan(0.5f) + kPi), 1e-4f);
+    shot = step_until_shot(west, bullets);
+    ASSERT_NE(shot, nullptr);
+    EXPECT_LT(gap(pushed_direction(*shot), std::atan(0.5f) + kPi), 1e-4f);
 }
 
 TEST(Invader, AimedShotPushesTheInvaderOnceAlongTheLine) {
@@ -124,7 +128,7 @@ TEST(Invader, AimedShotPushesTheInvaderOnceAlongTheLine) {
     BulletList bullets;
     Invader inv(1, 0.5f, &bullets, 0.03f);
     inv.target = &target;
-    step_until_shot(inv, bullets);
+    ASSERT_NE(step_until_shot(inv, bullets), nullptr);
     inv.update();  // the push acts in the next step: 0.2 over a mass of 1000
     EXPECT_NEAR(mod(inv.get_velocity()), 0.0002f, 1e-9f);
     EXPECT_LT(inv.get_velocity().x, 0);
@@ -137,8 +141,9 @@ TEST(Invader, TargetStraightAboveOrBelowFiresVerticallyAway) {
     BulletList bullets;
     Invader inv(0.3f, 0, &bullets, 0.03f);
     inv.target = &above;
-    step_until_shot(inv, bullets);
-    EXPECT_LT(gap(pushed_direction(*bullets.back()), 3 * kPi / 2), 1e-4f);
+    Bullet* shot = step_until_shot(inv, bullets);
+    ASSERT_NE(shot, nullptr);
+    EXPECT_LT(gap(pushed_direction(*shot), 3 * kPi / 2), 1e-4f);
 }
 
 TEST(Invader, TargetOnTheInvaderKeepsTheLastLineAndAddsNoNaN) {
@@ -146,8 +151,9 @@ TEST(Invader, TargetOnTheInvaderKeepsTheLastLineAndAddsNoNaN) {
     Invader inv(0.25f, 0.25f, &bullets, 0.03f);
     TestShape target(0.25f, 0.25f);
     inv.target = &target;
-    step_until_shot(inv, bullets);  // first shot: still the initial line, angle 0
-    Bullet& b = *bullets.back();
+    Bullet* shot = step_until_shot(inv, bullets);  // first shot: still the initial line, angle 0
+    ASSERT_NE(shot, nullptr);
+    Bullet& b = *shot;
     b.update();
     EXPECT_FALSE(std::isnan(b.get_velocity().x));
     EXPECT_NEAR(b.get_velocity().x, 0.05f, 1e-7f);
@@ -161,7 +167,7 @@ TEST(Invader, TargetOnTheInvaderKeepsTheLastLineAndAddsNoNaN) {
     TestShape left(-1, 0.25f);
     Invader inv2(0.25f, 0.25f, &more, 0.03f);
     inv2.target = &left;
-    step_until_shot(inv2, more);
+    ASSERT_NE(step_until_shot(inv2, more), nullptr);
     left.move_to(inv2.get_position().x, inv2.get_position().y);
     for (int i = 0; i < 26; ++i) {
         left.move_to(inv2.get_position().x, inv2.get_position().y);

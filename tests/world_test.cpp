@@ -112,6 +112,7 @@ TEST_F(World, RestartDrawsRandInLayoutOrder) {
     world.update();  // the pushes act in the first step
 
     const std::list<Asteroid*> laid = world.get_asteroids();
+    ASSERT_EQ(laid.size(), 2u);
     auto it = laid.begin();
     for (int i = 0; i < 2; ++i, ++it) {
         const float t = (values[14 * i] % 101) / 100.0f;
@@ -122,6 +123,7 @@ TEST_F(World, RestartDrawsRandInLayoutOrder) {
         EXPECT_GE((*it)->get_velocity().y, 0);  // never heading downward
     }
     // The first particle's home, seen through its first draw before it can drift far.
+    ASSERT_FALSE(WorldProbe::particles(world).empty());
     const Particle& star = *WorldProbe::particles(world).front();
     const float px = (values[28] % 101) / 100.0f * 2 - 1;
     const float py = (values[29] % 101) / 100.0f * 2 - 1;
@@ -199,7 +201,7 @@ TEST_F(World, PlainInvaderInStepOneAimedInStep301) {
     }
     EXPECT_EQ(invaders().size(), 1u);
     world.update();  // step 502: the next plain invader, 501 steps after the first
-    EXPECT_EQ(invaders().size(), 2u);
+    ASSERT_EQ(invaders().size(), 2u);
     EXPECT_EQ(invaders().back()->target, nullptr);
 }
 
