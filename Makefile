@@ -70,12 +70,16 @@ $(FUZZ_BUILD)/CMakeCache.txt:
 deps-fuzz:
 	@scripts/install-deps fuzz
 
-# New inputs the fuzzer finds go to $(FUZZ_BUILD)/corpus; the seed games stay as they are.
+# Two targets, the game and the recording reader, each for FUZZ_SECONDS. New inputs the fuzzers
+# find go to $(FUZZ_BUILD)/corpus and $(FUZZ_BUILD)/replay-corpus; the seeds stay as they are.
 fuzz: deps-fuzz $(FUZZ_BUILD)/CMakeCache.txt
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target velmora_fuzz
-	mkdir -p $(FUZZ_BUILD)/corpus
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target velmora_fuzz velmora_fuzz_replay
+	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/replay-corpus
 	$(FUZZ_BUILD)/tests/fuzz/velmora_fuzz $(FUZZ_BUILD)/corpus tests/fuzz/corpus \
 	    -max_total_time=$(FUZZ_SECONDS) -max_len=256 -timeout=60 -print_final_stats=1
+	$(FUZZ_BUILD)/tests/fuzz/velmora_fuzz_replay $(FUZZ_BUILD)/replay-corpus \
+	    tests/fuzz/replay-corpus -dict=tests/fuzz/replay.dict -max_total_time=$(FUZZ_SECONDS) \
+	    -max_len=4096 -timeout=60 -print_final_stats=1
 
 deps-package:
 	@scripts/install-deps package

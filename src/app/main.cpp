@@ -4,11 +4,15 @@
 #include <GL/gl.h>
 
 #include <cstdio>
+#include <ctime>
 #include <memory>
+#include <string>
 
 #include "app/game.h"
 #include "app/options.h"
 #include "app/pacer.h"
+#include "app/recorder.h"
+#include "app/replay.h"
 #include "app/session.h"
 
 // The one game, built before main: the world exists before the window does.
@@ -19,6 +23,8 @@ namespace {
 constexpr unsigned char kEscape = 27;
 
 std::unique_ptr<Session> session;
+std::unique_ptr<Recorder> recorder;
+std::unique_ptr<Replay> replay;
 Pacer pacer;
 
 }  // namespace
@@ -39,6 +45,10 @@ void display() {
 void update(int /*value*/) {
     glutPostRedisplay();
     session->tick();
+    if (replay && replay->finished()) {
+        glutLeaveMainLoop();
+        return;
+    }
     glutTimerFunc(pacer.delay_to_next(glutGet(GLUT_ELAPSED_TIME)), update, 1);
 }
 
@@ -63,7 +73,8 @@ void reshape(int width, int height) {
 }
 
 int main(int argc, char** argv) {
-    // The command line is read before glutInit, which would open the display.
+    // The command line and any recording are read before glutInit, which would open the
+    // display: a wrong one fails without a window.
     const Options options = parse_options(argc, argv);
     if (!options.error.empty()) {
         std::fprintf(stderr, "velmora: %s\nTry 'velmora --help'.\n", options.error.c_str());
@@ -73,10 +84,31 @@ int main(int argc, char** argv) {
         std::fputs((options.help ? usage_text() : version_text()).c_str(), stdout);
         return 0;
     }
-    if (options.seed) {
+    std::string error;
+    if (!options.play.empty()) {
+        ReplayFile file;
+        if (!load_replay(options.play, file, error)) {
+            std::fprintf(stderr, "velmora: %s\n", error.c_str());
+            return 2;
+        }
+        replay = std::make_unique<Replay>(std::move(file));
+        if (options.headless) {
+            return play_headless(*replay, jogo, options.play, stdout, stderr);
+        }
+        replay->start(jogo);
+    } else if (!options.record.empty()) {
+        recorder = Recorder::open(options.record, error);
+        if (!recorder) {
+            std::fprintf(stderr, "velmora: %s\n", error.c_str());
+            return 2;
+        }
+        const unsigned seed = options.seed.value_or(static_cast<unsigned>(std::time(nullptr)));
+        jogo.new_game(seed);
+        recorder->new_game(seed, jogo);
+    } else if (options.seed) {
         jogo.new_game(*options.seed);
     }
-    session = std::make_unique<Session>(jogo, options.seed);
+    session = std::make_unique<Session>(jogo, options.seed, recorder.get(), replay.get());
 
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
@@ -92,5 +124,13 @@ int main(int argc, char** argv) {
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
     init();
     glutMainLoop();
+
+    if (recorder) {
+        recorder->end(jogo);
+    }
+    if (replay && replay->finished()) {
+        std::printf("%s\n", to_string(outcome_of(jogo, replay->ticks())).c_str());
+        return replay_verdict(*replay, jogo, options.play, stderr);
+    }
     return 0;
 }

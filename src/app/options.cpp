@@ -159,6 +159,10 @@ std::string usage_text() {
            "Options:\n"
            "      --seed N       start every game from seed N (0 to 4294967295) instead of the\n"
            "                     clock: the same seed and the same keys give the same game\n"
+           "      --record FILE  write the game to FILE as it is played\n"
+           "      --play FILE    replay the game recorded in FILE, checking it goes the same way\n"
+           "      --headless     with --play: replay without a window, as fast as it runs, and\n"
+           "                     print the outcome and the speed\n"
            "      --help         show this help and exit\n"
            "      --version      show the version and exit\n"
            "GLUT's X options (-display DISPLAY, -geometry WxH+X+Y, -iconic, -sync, ...) are\n"
@@ -173,6 +177,9 @@ std::string usage_text() {
            "  F11      full screen on and off\n"
            "  Esc      quit\n"
            "\n"
-           "Exit status: 0 when the game is closed or quit, 1 when no display can be opened,\n"
-           "2 for a wrong command line.\n";
+           "Keys a, d, w, q and Enter do nothing in a replay.\n"
+           "\n"
+           "Exit status: 0 when the game is closed or quit, or a replay matched its recording;\n"
+           "1 when no display can be opened; 2 for a wrong command line or a recording that\n"
+           "cannot be replayed; 3 when a replay went another way than its recording.\n";
 }

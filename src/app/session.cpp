@@ -7,6 +7,8 @@
 #include <ctime>
 
 #include "app/hud.h"
+#include "app/recorder.h"
+#include "app/replay.h"
 
 namespace {
 
@@ -14,11 +16,21 @@ constexpr unsigned char kEnter = 13;
 
 }  // namespace
 
-Session::Session(Game& game_, std::optional<unsigned> seed_) : game(game_), seed(seed_) {}
+Session::Session(Game& game_, std::optional<unsigned> seed_, Recorder* recorder_, Replay* replay_)
+    : game(game_), seed(seed_), recorder(recorder_), replay(replay_) {}
 
 void Session::tick() {
-    if (!paused) {
-        game.update();
+    if (paused) {
+        return;
+    }
+    if (replay != nullptr) {
+        replay->step(game);
+        return;
+    }
+    const bool was_over = game.get_game_over();
+    game.update();
+    if (recorder != nullptr) {
+        recorder->tick(game, !was_over && game.get_game_over());
     }
 }
 
@@ -26,13 +38,18 @@ void Session::display() {
     glClear(GL_COLOR_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    if (paused) {
+    if (paused || replay != nullptr) {
         // Drawing for real would age the bullets and count the blink: the still picture
         // leaves the game exactly where the pause found it.
         game.draw_still();
-        draw_paused();
+        if (paused) {
+            draw_paused();
+        }
     } else {
         game.draw();
+        if (recorder != nullptr) {
+            recorder->draw();
+        }
     }
     glutSwapBuffers();
 }
@@ -42,34 +59,43 @@ void Session::key(unsigned char key) {
         paused = !paused;
         return;
     }
-    if (paused) {
+    if (paused || replay != nullptr) {
         return;
     }
-    switch (key) {
-        case 'a':
-            game.ship_left();
-            break;
-        case 'd':
-            game.ship_right();
-            break;
-        case 'w':
-            game.ship_up();
-            break;
-        case 'q':
-            game.ship_shot();
-            break;
-        case kEnter:
-            if (game.get_game_over()) {
-                start_new_game();
-            }
-            break;
-        default:
-            break;
+    if (ship_command(game, key)) {
+        if (recorder != nullptr) {
+            recorder->key(static_cast<char>(key));
+        }
+    } else if (key == kEnter && game.get_game_over()) {
+        start_new_game();
     }
 }
 
 void Session::start_new_game() {
-    game.new_game(seed ? *seed : static_cast<unsigned>(std::time(nullptr)));
+    const unsigned s = seed ? *seed : static_cast<unsigned>(std::time(nullptr));
+    game.new_game(s);
+    if (recorder != nullptr) {
+        recorder->new_game(s, game);
+    }
+}
+
+bool ship_command(Game& game, unsigned char key) {
+    switch (key) {
+        case 'a':
+            game.ship_left();
+            return true;
+        case 'd':
+            game.ship_right();
+            return true;
+        case 'w':
+            game.ship_up();
+            return true;
+        case 'q':
+            game.ship_shot();
+            return true;
+        default:
+            return false;
+    }
 }
 
 Viewport square_viewport(int width, int height) {

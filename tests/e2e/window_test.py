@@ -8,13 +8,17 @@ without keys, with frames randomly dropped and doubled, and keeping those whose 
      and lives on, and nothing touches the ship before tick 344. Read for the picture, the
      invaders, the tick rate, then pause, resize, full screen and Esc.
   B, seed 7: without keys the game is over at tick 344, every time. Then Enter.
-  C, seed 58 again: the same starting layout as A; keys a, q and Q, then Esc.
+  C, seed 58 again, recorded: the same starting layout as A; keys a, q and Q, then Esc; its
+     recording replays without a window to the same summary.
+  D, seed 58, recorded and killed after a few seconds: its file replays to its last tick,
+     without a window and then in one.
 
 Usage: window_test.py VELMORA_BINARY SCREENSHOT_DIR TICK_LOG_SHIM
 """
 import math
 import os
 import re
+import signal
 import subprocess
 import sys
 import tempfile
@@ -109,8 +113,7 @@ def command_line(check, binary):
           run.stderr.strip())
 
 
-def first_picture(check, a):
-    s = a.shot("start", check.out_dir)
+def first_picture(check, a, s):
     check("the window is 500 by 500 from the start", a.first_size == (SIZE, SIZE),
           f"{a.first_size}")
     black = s.count(BLACK)
@@ -231,35 +234,75 @@ def keys(check, c):
     check("Esc ends the game with exit status 0", c.exit_code() == 0)
 
 
+def replays(check, x, binary, c_file, d_file):
+    """C's recording gives its summary back; D's, cut short by a kill, replays to its last
+    tick, headless and then in a window at the game's pace."""
+    def headless(path):
+        return subprocess.run([binary, "--play", path, "--headless"], capture_output=True,
+                              text=True, env=dict(os.environ, DISPLAY=""), timeout=60)
+
+    with open(c_file) as f:
+        end = f.read().rstrip("\n").rsplit("\n", 1)[-1]
+    run = headless(c_file)
+    check("a recorded game replays without a window to its summary",
+          run.returncode == 0 and end.startswith("end ") and
+          run.stdout.startswith(end[len("end "):] + " ticks_per_second="),
+          f"{end!r}; {run.stdout.strip()}")
+
+    with open(d_file) as f:
+        ticks = sum(line.startswith("t ") for line in f)
+    run = headless(d_file)
+    check("a recording killed mid-game replays to its last tick",
+          run.returncode == 0 and f"ticks={ticks} " in run.stdout and "no summary" in run.stderr,
+          f"{ticks} ticks recorded; {run.stdout.strip()}")
+    began = time.time()
+    replay = subprocess.run([binary, "--play", d_file], capture_output=True, text=True,
+                            env=x.env, timeout=60)
+    took = time.time() - began
+    check("the same file replays in a window at 20 ticks a second",
+          replay.returncode == 0 and f"ticks={ticks} " in replay.stdout and
+          abs(took - ticks / 20) < 1.5, f"{took:.1f} s for {ticks} ticks")
+
+
 def run(check, binary, shim):
     command_line(check, binary)
     log = tempfile.NamedTemporaryFile(prefix="velmora-ticks-", delete=False).name
+    c_file = tempfile.NamedTemporaryFile(prefix="velmora-c-", delete=False).name
+    d_file = tempfile.NamedTemporaryFile(prefix="velmora-d-", delete=False).name
     with Xvfb() as x:
         games = []
         try:
             a = Game(x, binary, ["--seed", "58"], at=(0, 0),
                      env={"LD_PRELOAD": shim, "VELMORA_TICK_LOG": log})
             b = Game(x, binary, ["--seed", "7"], at=(510, 0))
-            c = Game(x, binary, ["--seed", "58"], at=(1020, 0))
-            games = [a, b, c]
+            c = Game(x, binary, ["--seed", "58", "--record", c_file], at=(1020, 0))
+            d = Game(x, binary, ["--record", d_file, "--seed", "58"], at=(0, 600))
+            games = [a, b, c, d]
+            # The three pictures first, each at its own game's first second, then the checks.
             a.wait_until(1.0)
-            start_a = first_picture(check, a)
+            start_a = a.shot("start", check.out_dir)
             c.wait_until(1.0)
             start_c = c.shot("start_same_seed", check.out_dir)
             b.wait_until(1.0)
             start_b = b.shot("start_seed_7", check.out_dir)
+            first_picture(check, a, start_a)
             same = near_match(start_a.points(WHITE), start_c.points(WHITE), 4)
             other = near_match(start_a.points(WHITE), start_b.points(WHITE), 4)
             check("--seed 58 twice: the same starting layout (white pixels within 4 px)",
-                  same > 0.97 and other < 0.9, f"{same:.3f} matched; seed 7: {other:.3f}")
+                  same > 0.97 and other < 0.9, f"{same:.3f} matched; seed 7: {other:.3f}; "
+                  f"taken {start_a.when:.2f} s and {start_c.when:.2f} s in")
 
             plain_invader_moves(check, a, start_a)
+            d.wait_until(2.0)
+            d.proc.send_signal(signal.SIGKILL)
+            d.exit_code()
             keys(check, c)
             ship_and_aimed_invader(check, a)
             game_over_and_enter(check, b, start_b)
             pause_resize_full_screen(check, a)
             a.keys("Escape")
             check("Esc ends the first game with 0 too", a.exit_code() == 0)
+            replays(check, x, binary, c_file, d_file)
             rate, gaps = tick_rate(log)
             check("20 ticks a second, within 1%", abs(rate - 20) <= 0.2,
                   f"{rate:.3f} ticks/s over {len(gaps) + 1} ticks, gaps {min(gaps):.1f} "
@@ -267,7 +310,8 @@ def run(check, binary, shim):
         finally:
             for g in games:
                 g.stop()
-            os.unlink(log)
+            for path in (log, c_file, d_file):
+                os.unlink(path)
 
 
 def main():

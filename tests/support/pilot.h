@@ -9,8 +9,9 @@
 
 class Pilot {
   public:
-    // Presses this tick's keys on the game.
-    void act(Game& game, const UniverseG& world) {
+    // Presses this tick's keys on `controls`: the game, or anything with its three commands.
+    template <typename Controls>
+    void act(Controls& controls, const UniverseG& world) {
         const Ship& ship = *world.get_ship();
         const Vector me = ship.get_position();
         float best = std::numeric_limits<float>::max();
@@ -32,11 +33,11 @@ class Pilot {
         const float wanted = std::atan2(aim.y - me.y, aim.x - me.x);
         const float off = std::remainder(wanted - ship.get_body_angle(), 2 * 3.14159265f);
         if (off > 0.06f) {
-            game.ship_left();
+            controls.ship_left();
         } else if (off < -0.06f) {
-            game.ship_right();
+            controls.ship_right();
         } else {
-            game.ship_shot();
+            controls.ship_shot();
         }
     }
 

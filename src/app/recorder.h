@@ -1,0 +1,39 @@
+// Recorder: writes a game to a file as it is played, record by record (see replay_file.h).
+// Each tick's line goes out with everything before it in one write, so a recording cut short
+// (Esc, the window closed, a kill) loses at most what followed its last tick.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/game.h"
+
+class Recorder {
+  public:
+    // Creates `path` (replacing it) and writes the header; null, with `error`, if it cannot.
+    // Reseeds rand() to note its sequence: open it before the first game is seeded.
+    static std::unique_ptr<Recorder> open(const std::string& path, std::string& error);
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    // A game has just started from `seed`: the first one, or one started with Enter.
+    void new_game(unsigned seed, const Game& game);
+    // Key a, d, w or q has just reached the game.
+    void key(char key);
+    // The game has just been drawn.
+    void draw();
+    // The game has just ticked; if the tick ended it, the summary follows.
+    void tick(const Game& game, bool just_ended);
+    // The recording ends normally: the summary, last.
+    void end(const Game& game);
+
+  private:
+    explicit Recorder(int fd);
+    void write_out();
+
+    int fd;
+    std::string pending;  // records not yet written: those since the last tick
+    long ticks = 0;
+    bool failed = false;
+};

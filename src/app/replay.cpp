@@ -1,0 +1,120 @@
+#include "app/replay.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+#include "app/session.h"
+
+Replay::Replay(ReplayFile file_) : file(std::move(file_)) {}
+
+void Replay::start(Game& game) {
+    play_until_tick(game);
+}
+
+void Replay::step(Game& game) {
+    if (finished()) {
+        return;
+    }
+    // play_until_tick always stops on a tick record.
+    const ReplayRecord& tick = file.records[next++];
+    game.update();
+    ++ticks_done;
+    expect(tick.check, check_value(game), "at tick " + std::to_string(ticks_done));
+    play_until_tick(game);
+}
+
+const Outcome* Replay::summary() const {
+    return file.outcomes.empty() ? nullptr : &file.outcomes.back();
+}
+
+void Replay::play_until_tick(Game& game) {
+    for (; next < file.records.size(); ++next) {
+        const ReplayRecord& r = file.records[next];
+        switch (r.kind) {
+            case ReplayRecord::kTick:
+                return;
+            case ReplayRecord::kSeed:
+                game.new_game(r.value);
+                expect(r.check, check_value(game),
+                       "at tick " + std::to_string(ticks_done) + ", new game from seed " +
+                           std::to_string(r.value));
+                break;
+            case ReplayRecord::kKey:
+                ship_command(game, static_cast<unsigned char>(r.value));
+                break;
+            case ReplayRecord::kDraw:
+                game.draw_world();
+                break;
+            case ReplayRecord::kOver:
+            case ReplayRecord::kEnd: {
+                const Outcome recorded = file.outcomes[r.value];
+                const Outcome replayed = outcome_of(game, ticks_done);
+                if (diverged.empty() && !(recorded == replayed)) {
+                    diverged = "at tick " + std::to_string(ticks_done) + ": the recording has " +
+                               to_string(recorded) + ", the replay " + to_string(replayed);
+                }
+                break;
+            }
+        }
+    }
+}
+
+void Replay::expect(uint32_t recorded, uint32_t replayed, const std::string& where) {
+    if (diverged.empty() && recorded != replayed) {
+        char text[80];
+        std::snprintf(text, sizeof text, ": check value %08x recorded, %08x replayed",
+                      static_cast<unsigned>(recorded), static_cast<unsigned>(replayed));
+        diverged = where + text;
+    }
+}
+
+bool load_replay(const std::string& path, ReplayFile& file, std::string& error) {
+    std::FILE* in = std::fopen(path.c_str(), "r");
+    if (in == nullptr) {
+        error = path + ": cannot open: " + std::strerror(errno);
+        return false;
+    }
+    std::string problem;
+    const bool read = read_replay(in, rand_probe(), file, problem);
+    std::fclose(in);
+    if (!read) {
+        error = path + ":" + problem;
+    }
+    return read;
+}
+
+int replay_verdict(const Replay& replay, const Game& game, const std::string& path,
+                   std::FILE* err) {
+    const Outcome* summary = replay.summary();
+    if (!replay.divergence().empty()) {
+        std::fprintf(err, "velmora: %s: the replay diverged from the recording %s\n", path.c_str(),
+                     replay.divergence().c_str());
+        std::fprintf(err, "velmora: recorded: %s\nvelmora: replayed: %s\n",
+                     summary ? to_string(*summary).c_str() : "(no summary)",
+                     to_string(outcome_of(game, replay.ticks())).c_str());
+        return 3;
+    }
+    if (summary == nullptr) {
+        std::fprintf(err,
+                     "velmora: %s has no summary (the recording was cut short): nothing to "
+                     "compare the outcome with\n",
+                     path.c_str());
+    }
+    return 0;
+}
+
+int play_headless(Replay& replay, Game& game, const std::string& path, std::FILE* out,
+                  std::FILE* err) {
+    const auto began = std::chrono::steady_clock::now();
+    replay.start(game);
+    while (!replay.finished()) {
+        replay.step(game);
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
+    const double seconds = took.count() > 0 ? took.count() : 1e-9;
+    std::fprintf(out, "%s ticks_per_second=%.0f\n",
+                 to_string(outcome_of(game, replay.ticks())).c_str(), replay.ticks() / seconds);
+    return replay_verdict(replay, game, path, err);
+}

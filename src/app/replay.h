@@ -1,0 +1,50 @@
+// Replay: a recorded game played again through the same game rule, tick by tick, checking at
+// every tick and every summary that it still goes the way the recording went.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "app/game.h"
+#include "app/replay_file.h"
+
+class Replay {
+  public:
+    explicit Replay(ReplayFile file);
+
+    // The first game, and whatever reached it before its first tick.
+    void start(Game& game);
+    // One recorded tick, and the draws, keys and new games that followed it.
+    void step(Game& game);
+    bool finished() const { return next == file.records.size(); }
+
+    long ticks() const { return ticks_done; }
+    // The first difference from the recording ("at tick 12: ..."); empty while there is none.
+    const std::string& divergence() const { return diverged; }
+    // The recording's last summary (over or end), if it has one.
+    const Outcome* summary() const;
+
+  private:
+    // Plays records from `next` until the next tick record, or the end.
+    void play_until_tick(Game& game);
+    void expect(uint32_t recorded, uint32_t replayed, const std::string& where);
+
+    ReplayFile file;
+    size_t next = 0;
+    long ticks_done = 0;
+    std::string diverged;
+};
+
+// Opens and reads a recording; false with `error` ("FILE:LINE: problem") if it cannot be
+// replayed. Reseeds rand(): read it before the game is seeded.
+bool load_replay(const std::string& path, ReplayFile& file, std::string& error);
+
+// After the last record: compares with the recording's summary and says so on `err`.
+// Returns the exit status: 0 when the replay matched (or there was nothing to compare with),
+// 3 when it diverged.
+int replay_verdict(const Replay& replay, const Game& game, const std::string& path, std::FILE* err);
+
+// Replays a whole recording without a window, as fast as it runs; prints the outcome and the
+// speed on `out`. Returns the exit status as replay_verdict does.
+int play_headless(Replay& replay, Game& game, const std::string& path, std::FILE* out,
+                  std::FILE* err);
