@@ -2,6 +2,8 @@
 // exactly; the file keeps whether a key came before or after a tick's frame.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -96,7 +98,10 @@ class Recording : public ::testing::Test {
         }
     }
 
-    const std::string path = ::testing::TempDir() + "velmora_replay_test.txt";
+    // CTest runs the tests side by side: a file of each test's own.
+    const std::string path = ::testing::TempDir() + "velmora_" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                             std::to_string(getpid()) + ".replay";
     std::unique_ptr<Recorder> recorder;
     Game game;
     Pilot pilot;
