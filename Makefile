@@ -5,6 +5,9 @@ BUILD       := build
 SAN_BUILD   := build-asan
 BENCH_BUILD := build-bench
 FUZZ_BUILD  := build-fuzz
+WEB_BUILD   := build-web
+# Emscripten's tools need Node to find Debian's JavaScript modules.
+EMENV       := NODE_PATH=/usr/share/nodejs
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 
 # `make soak` lengths: ticks per run and seeds per player, all under the sanitizers.
@@ -16,8 +19,8 @@ FUZZ_SECONDS ?= 300
 PACE_SECONDS ?= 60
 PACE_BUSY    ?= 2
 
-.PHONY: run test deps build build-asan soak memcheck bench fuzz package pace clean \
-        deps-bench deps-fuzz deps-package
+.PHONY: run test deps build build-asan web serve soak memcheck bench fuzz package pace clean \
+        deps-web deps-bench deps-fuzz deps-package
 
 deps:
 	@scripts/install-deps
@@ -41,10 +44,24 @@ run: build
 	fi
 	$(BUILD)/velmora
 
-# The unit tests, the soak and the fuzzer's seed games run twice: in the plain build (with the
-# real-window test and the unit tests under valgrind), and again under AddressSanitizer,
-# LeakSanitizer and UndefinedBehaviorSanitizer.
-test: build build-asan
+# The browser build: the page, the JavaScript loader and the .wasm in $(WEB_BUILD)/.
+$(WEB_BUILD)/CMakeCache.txt:
+	$(EMENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+
+deps-web:
+	@scripts/install-deps web
+
+web: deps-web $(WEB_BUILD)/CMakeCache.txt
+	$(EMENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+
+serve: web
+	@echo "Velmora: http://127.0.0.1:8000/ (Ctrl+C stops it)"
+	python3 -m http.server 8000 --bind 127.0.0.1 --directory $(WEB_BUILD)
+
+# The unit tests, the soak and the fuzzers' seeds run twice: in the plain build (with the
+# real-window test, the browser test and the unit tests under valgrind), and again under
+# AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
+test: build build-asan web
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
@@ -95,4 +112,4 @@ pace: build
 	python3 tests/e2e/pace.py $(BUILD)/velmora $(BUILD)/tests/libtick_log.so $(PACE_SECONDS) $(PACE_BUSY)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WEB_BUILD)

@@ -265,7 +265,7 @@ class Reader {
         if (!parse_outcome(words, o, error)) {
             return false;
         }
-        if (o.ticks != ticks) {
+        if (o.ticks != static_cast<long>(ticks)) {
             error = words[0] + " at tick " + std::to_string(o.ticks) +
                     " out of order: the recording is at tick " + std::to_string(ticks);
             return false;

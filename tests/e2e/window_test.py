@@ -15,7 +15,6 @@ without keys, with frames randomly dropped and doubled, and keeping those whose 
 
 Usage: window_test.py VELMORA_BINARY SCREENSHOT_DIR TICK_LOG_SHIM
 """
-import math
 import os
 import re
 import signal
@@ -25,8 +24,9 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import (BLACK, GREEN, LIGHT_RED, RED, SIZE, WHITE, YELLOW, Game, Xvfb,  # noqa: E402
-                      field_to_pixel, near_match, tick_rate)
+from xsession import (BLACK, GREEN, RED, SIZE, WHITE, YELLOW, Game, Xvfb,  # noqa: E402
+                      field_to_pixel, layout, light_red_bullets, near_match, plain_invader_x,
+                      same_tick, ship_drawn_at_angle, tick_rate)
 
 # Head-up text boxes in the 500 by 500 field: labels, and the numbers beside them.
 LABELS = {"Level": (250, 410, 320, 430), "Score": (250, 435, 320, 455),
@@ -35,7 +35,6 @@ NUMBERS = {"Level": (322, 410, 380, 430), "Score": (322, 435, 380, 455),
            "Lifes": (210, 435, 240, 455)}
 PAUSED_BOX = (210, 208, 290, 230)
 GAME_OVER_BOX = (175, 225, 300, 262)
-PLAIN_ROW = int(field_to_pixel(0, -0.5)[1])
 AIMED_ROW = int(field_to_pixel(0, 0.5)[1])
 
 
@@ -62,47 +61,6 @@ def green_in(s, box):
 
 def game_over_shown(s):
     return s.count(RED, *GAME_OVER_BOX) > 20
-
-
-def plain_invader_x(s):
-    """Pixel x of the filled white hexagon on the row of y = -0.5, or None."""
-    start, end = s.widest_run(WHITE, PLAIN_ROW)
-    # A hexagon of radius 0.05 is 25 pixels across its middle row; outlines are thin.
-    wide = all(s.widest_run(WHITE, r)[1] - s.widest_run(WHITE, r)[0] >= 12
-               for r in (PLAIN_ROW - 4, PLAIN_ROW + 4))
-    return (start + end) / 2 if end - start + 1 >= 15 and wide else None
-
-
-def layout(s):
-    """The white pixels but the ship's: its blink counts frames, and a window may have drawn
-    an extra frame or two (on being mapped and moved) that the other has not."""
-    return [(x, y) for x, y in s.points(WHITE) if not (215 < x < 285 and 215 < y < 285)]
-
-
-def same_tick(pictures):
-    """A picture of A and one of C showing the plain invader at the same place, or None."""
-    for pa in pictures["a"]:
-        for pc in pictures["c"]:
-            xa, xc = plain_invader_x(pa), plain_invader_x(pc)
-            if xa is not None and xa == xc:
-                return pa, pc
-    return None
-
-
-def ship_drawn_at_angle(s, angle):
-    """Whether the ship's triangle, at the centre, turned by `angle`, is in the picture."""
-    model = [(-0.05, -0.05), (0.05, 0.0), (-0.05, 0.05)]
-    c, si = math.cos(angle), math.sin(angle)
-    corners = [field_to_pixel(px * c - py * si, px * si + py * c) for px, py in model]
-    samples = []
-    for i in range(3):
-        (ax, ay), (bx, by) = corners[i], corners[(i + 1) % 3]
-        samples += [(ax + (bx - ax) * f, ay + (by - ay) * f) for f in (0.25, 0.5, 0.75)]
-    return sum(s.lit_near(x, y) for x, y in samples) >= 8
-
-
-def light_red_bullets(s):
-    return s.count(LIGHT_RED, 0, 0, SIZE, 400)
 
 
 def command_line(check, binary):
@@ -299,12 +257,12 @@ def run(check, binary, shim):
             a.wait_until(1.0)
             start_a = a.shot("start", check.out_dir)
             start_b = b.shot("start_seed_7", check.out_dir)
-            pictures = {"a": [start_a], "c": []}
-            while c.seconds() < 2.5 and not same_tick(pictures):
-                pictures["c"].append(c.shot())
-                pictures["a"].append(a.shot())
+            ours, theirs = [start_a], []
+            while c.seconds() < 2.5 and not same_tick(ours, theirs):
+                theirs.append(c.shot())
+                ours.append(a.shot())
             first_picture(check, a, start_a)
-            pair = same_tick(pictures)
+            pair = same_tick(ours, theirs)
             check.save(pair and pair[1], "start_same_seed")
             same = near_match(layout(pair[0]), layout(pair[1]), 2) if pair else 0
             other = near_match(layout(start_a), layout(start_b), 2)

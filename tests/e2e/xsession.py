@@ -4,6 +4,7 @@ keys through xdotool, and screenshots read as pixels.
 Field (x, y) is pixel ((x + 1) * 250, (1 - y) * 250) in a 500 by 500 window.
 """
 import ctypes
+import math
 import os
 import struct
 import subprocess
@@ -23,6 +24,9 @@ LIGHT_RED = lambda p: p[0] > 200 and 50 < p[1] < 110 and 50 < p[2] < 110
 
 def field_to_pixel(x, y):
     return (x + 1) * SIZE / 2, (1 - y) * SIZE / 2
+
+
+PLAIN_ROW = int(field_to_pixel(0, -0.5)[1])
 
 
 class Shot:
@@ -81,6 +85,50 @@ class Shot:
         with open(path, "wb") as f:
             f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
                     chunk(b"IDAT", zlib.compress(rows, 6)) + chunk(b"IEND", b""))
+
+
+# --- Reading the game in a 500 by 500 picture ---------------------------------------------------
+
+def plain_invader_x(s):
+    """Pixel x of the filled white hexagon on the row of y = -0.5, or None."""
+    start, end = s.widest_run(WHITE, PLAIN_ROW)
+    # A hexagon of radius 0.05 is 25 pixels across its middle row; outlines are thin.
+    wide = all(s.widest_run(WHITE, r)[1] - s.widest_run(WHITE, r)[0] >= 12
+               for r in (PLAIN_ROW - 4, PLAIN_ROW + 4))
+    return (start + end) / 2 if end - start + 1 >= 15 and wide else None
+
+
+def layout(s):
+    """The white pixels but the ship's: its blink counts frames, and one game may have drawn
+    an extra frame or two (a window being mapped and moved) that the other has not."""
+    return [(x, y) for x, y in s.points(WHITE) if not (215 < x < 285 and 215 < y < 285)]
+
+
+def same_tick(ours, theirs):
+    """A picture from each list showing the plain invader at the same place, so at the same
+    tick (it moves 2.5 pixels a tick), or None."""
+    for a in ours:
+        for b in theirs:
+            xa, xb = plain_invader_x(a), plain_invader_x(b)
+            if xa is not None and xa == xb:
+                return a, b
+    return None
+
+
+def ship_drawn_at_angle(s, angle):
+    """Whether the ship's triangle, at the centre, turned by `angle`, is in the picture."""
+    model = [(-0.05, -0.05), (0.05, 0.0), (-0.05, 0.05)]
+    c, si = math.cos(angle), math.sin(angle)
+    corners = [field_to_pixel(px * c - py * si, px * si + py * c) for px, py in model]
+    samples = []
+    for i in range(3):
+        (ax, ay), (bx, by) = corners[i], corners[(i + 1) % 3]
+        samples += [(ax + (bx - ax) * f, ay + (by - ay) * f) for f in (0.25, 0.5, 0.75)]
+    return sum(s.lit_near(x, y) for x, y in samples) >= 8
+
+
+def light_red_bullets(s):
+    return s.count(LIGHT_RED, 0, 0, SIZE, 400)
 
 
 def parse_ppm(raw, when=0.0):

@@ -1,0 +1,227 @@
+#!/usr/bin/env python3
+"""Plays the browser build in headless Chromium (WebGL through its software renderer), driven by
+selenium, and checks it from the canvas and the page's console: the page loads without errors,
+the first frame comes within 2 s, the field, outlines and head-up text are where the desktop
+draws them, keys act, the game keeps 20 ticks a second, and ?seed=58 lays out what
+`velmora --seed 58` lays out in a desktop window.
+
+Usage: browser_test.py WEB_DIR VELMORA_BINARY SCREENSHOT_DIR FONT_SOURCE
+"""
+import http.server
+import math
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from xsession import (BLACK, GREEN, SIZE, WHITE, Game, Xvfb, layout,  # noqa: E402
+                      light_red_bullets, near_match, parse_ppm, plain_invader_x, same_tick,
+                      ship_drawn_at_angle)
+
+from selenium import webdriver  # noqa: E402
+from selenium.webdriver.chrome.service import Service  # noqa: E402
+
+CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader",
+                  "--enable-unsafe-swiftshader", "--no-first-run", "--disable-sync",
+                  "--disable-background-networking", "--disable-component-update"]
+
+
+class Checks:
+    def __init__(self):
+        self.failures, self.passes = [], 0
+
+    def __call__(self, name, ok, detail=""):
+        print(("PASS " if ok else "FAIL ") + name + (f" ({detail})" if detail else ""), flush=True)
+        if ok:
+            self.passes += 1
+        else:
+            self.failures.append(name)
+        return ok
+
+
+def serve(directory):
+    """Serves `directory` on a free local port; returns the server and its address."""
+    class Quiet(http.server.SimpleHTTPRequestHandler):
+        def __init__(self, *args, **kwargs):
+            super().__init__(*args, directory=directory, **kwargs)
+
+        def log_message(self, *args):
+            pass
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Quiet)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, f"http://127.0.0.1:{server.server_address[1]}/"
+
+
+def browser(*extra):
+    options = webdriver.ChromeOptions()
+    for flag in CHROMIUM_FLAGS + ["--user-data-dir=" + tempfile.mkdtemp()] + list(extra):
+        options.add_argument(flag)
+    options.binary_location = "/usr/bin/chromium"
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    # A page of exactly 800 by 800 pixels: the canvas then sits on whole pixels.
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           {"width": 800, "height": 800, "deviceScaleFactor": 1, "mobile": False})
+    return driver
+
+
+def canvas_shot(driver, started):
+    """The canvas as a Shot, timed in seconds since `started`."""
+    before = time.time()
+    png = driver.find_element("id", "canvas").screenshot_as_png
+    when = (before + time.time()) / 2 - started
+    ppm = subprocess.run(["convert", "png:-", "-depth", "8", "ppm:-"], input=png,
+                         capture_output=True, check=True).stdout
+    return parse_ppm(ppm, when)
+
+
+def f32(v):
+    return struct.unpack("f", struct.pack("f", v))[0]
+
+
+def expected_text(font_source, text, x, y):
+    """The pixels the page's own font lights for `text` drawn from field (x, y), read from the
+    font's source: cells 9 wide, one every 0.04 of the field, baseline on the raster row. The
+    raster position is worked out in single precision, as the game does."""
+    glyphs = dict(re.findall(r"\{'(.)',\s*\{((?:\s*\"[.#]{9}\",?)+)\}\}", font_source))
+    lit = set()
+    for i, c in enumerate(text):
+        if c not in glyphs:
+            continue
+        rows = re.findall(r'"([.#]{9})"', glyphs[c])
+        left = math.floor(f32(f32(f32(f32(x + 0.04 * i) + 1) / 2) * SIZE))
+        row = math.floor(f32(f32(f32(f32(y) + 1) / 2) * SIZE))  # from the bottom
+        top = SIZE - 1 - row - 11  # the baseline is the cell's row 11
+        lit |= {(left + col, top + row) for row, line in enumerate(rows)
+                for col, p in enumerate(line) if p == "#"}
+    return lit
+
+
+def run(check, url, binary, out_dir, font_source):
+    driver = browser()
+    try:
+        started = time.time()
+        driver.get(url + "index.html?seed=58")
+        shots = []
+        while time.time() - started < 2.5:
+            shots.append(canvas_shot(driver, started))
+        first = driver.execute_script("return window.Module && Module.firstFrameAt")
+        check("the first frame is drawn within 2 s", first is not None and first < 2000,
+              f"{first:.0f} ms after navigation" if first else "none")
+        start = shots[-1]
+        start.save_png(os.path.join(out_dir, "browser_start.png"))
+        driver.save_screenshot(os.path.join(out_dir, "browser_page.png"))
+        check("black field", start.count(BLACK) > 0.9 * SIZE * SIZE)
+        check("white asteroid outlines", start.count(WHITE, 0, 0, SIZE, 300) > 100)
+        # The world is drawn over the text: a star may hide a pixel or two of it.
+        for text, x, y, box in (("Lifes:", -0.4, -0.8, (140, 430, 212, 455)),
+                                ("3", -0.15, -0.8, (212, 430, 250, 455)),
+                                ("Level:", 0, -0.7, (245, 405, 320, 430))):
+            want = expected_text(font_source, text, x, y)
+            got = set(start.points(GREEN, *box))
+            check(f"green head-up text {text} where the desktop puts it",
+                  got <= want and len(got) >= 0.95 * len(want),
+                  f"{len(got)} of {len(want)} pixels lit, {len(got - want)} elsewhere")
+
+        # The plain invader moves 2.5 pixels a tick: read it as a clock over about 8 s.
+        seen = [(s.when, plain_invader_x(s)) for s in shots if plain_invader_x(s) is not None]
+        time.sleep(max(0.0, 9.0 - (time.time() - started)))
+        late = canvas_shot(driver, started)
+        if seen and plain_invader_x(late) is not None:
+            t0, x0 = seen[0]
+            rate = (plain_invader_x(late) - x0) / 2.5 / (late.when - t0)
+            check("the plain invader crosses at 20 ticks a second, within 2%",
+                  abs(rate - 20) <= 0.4, f"{rate:.2f} ticks/s over {late.when - t0:.1f} s")
+        else:
+            check("the plain invader crosses at 20 ticks a second, within 2%", False, "not seen")
+
+        canvas = driver.find_element("id", "canvas")
+        check("the canvas has the keyboard focus",
+              driver.execute_script("return document.activeElement.id") == "canvas")
+        canvas.send_keys("a" * 16)
+        time.sleep(0.5)
+        turned = canvas_shot(driver, started)
+        check("a turns the ship", ship_drawn_at_angle(turned, 1.6) and
+              not ship_drawn_at_angle(turned, 0.0))
+        canvas.send_keys("qqq")
+        fired = None
+        for _ in range(6):
+            shot = canvas_shot(driver, started)
+            if light_red_bullets(shot) > 0:
+                fired = shot
+                break
+        check("q fires a light-red bullet", fired is not None)
+        if fired:
+            fired.save_png(os.path.join(out_dir, "browser_bullets.png"))
+
+        errors = [e["message"] for e in driver.get_log("browser") if e["level"] == "SEVERE"]
+        check("no errors on the console", not errors, "; ".join(errors))
+        same_layout(check, url, binary, out_dir)
+    finally:
+        driver.quit()
+
+    driver = browser("--disable-webgl", "--disable-3d-apis")
+    try:
+        driver.get(url + "index.html")
+        time.sleep(0.5)
+        message = driver.find_element("id", "message").text
+        check("without WebGL the page says so", "WebGL" in message, message)
+    finally:
+        driver.quit()
+
+
+def same_layout(check, url, binary, out_dir):
+    """?seed=58 in a fresh page against velmora --seed 58 on the desktop, at the same tick."""
+    driver = browser()
+    with Xvfb(1024, 768) as x:
+        desktop = Game(x, binary, ["--seed", "58"])
+        try:
+            started = time.time()
+            driver.get(url + "index.html?seed=58")
+            time.sleep(1.0)
+            ours, theirs = [], []
+            deadline = time.time() + 3
+            while time.time() < deadline and not same_tick(ours, theirs):
+                ours.append(canvas_shot(driver, started))
+                theirs.append(desktop.shot())
+            pair = same_tick(ours, theirs)
+            share = near_match(layout(pair[0]), layout(pair[1]), 3) if pair else 0
+            check("?seed=58 lays out what velmora --seed 58 does (white pixels within 3 px)",
+                  share > 0.97, f"{share:.3f} matched" if pair else "no frames at one tick")
+            if pair:
+                pair[1].save_png(os.path.join(out_dir, "browser_desktop_same_tick.png"))
+        finally:
+            desktop.stop()
+            driver.quit()
+
+
+def main():
+    if len(sys.argv) != 5:
+        sys.exit(__doc__)
+    web_dir, binary, out_dir, font = sys.argv[1:]
+    if not os.path.exists(os.path.join(web_dir, "velmora.wasm")):
+        sys.exit(f"no browser build in {web_dir}: run 'make web' first")
+    os.makedirs(out_dir, exist_ok=True)
+    with open(font) as f:
+        font_source = f.read()
+    server, url = serve(web_dir)
+    check = Checks()
+    try:
+        run(check, url, os.path.abspath(binary), out_dir, font_source)
+    except Exception as error:  # report, then fail the test
+        check("scenario ran to the end", False, repr(error))
+    finally:
+        server.shutdown()
+    print(f"screenshots in {os.path.abspath(out_dir)}")
+    print(f"{check.passes} passed, {len(check.failures)} failed")
+    sys.exit(1 if check.failures else 0)
+
+
+if __name__ == "__main__":
+    main()
