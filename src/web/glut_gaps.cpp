@@ -135,15 +135,16 @@ extern "C" void glutSetOption(GLenum /*what*/, int /*value*/) {}
 // Buffers are presented when the browser's frame ends; the page only counts frames, and notes
 // when the first one was drawn (it hides its loading line then, and its tests read it).
 extern "C" void glutSwapBuffers() {
-    EM_ASM(
-        {
-            Module.frames = (Module.frames || 0) + 1;
-            if (Module.frames == = 1) {
-                Module.firstFrameAt = performance.now();
-                if (Module.onFirstFrame) {
-                    Module.onFirstFrame();
-                }
+    // JavaScript inside, which the C++ formatter would take apart.
+    // clang-format off
+    EM_ASM({
+        Module.frames = (Module.frames || 0) + 1;
+        if (Module.frames === 1) {
+            Module.firstFrameAt = performance.now();
+            if (Module.onFirstFrame) {
+                Module.onFirstFrame();
             }
-        },
-        0);
+        }
+    }, 0);
+    // clang-format on
 }
