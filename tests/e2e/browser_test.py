@@ -177,7 +177,8 @@ def run(check, url, binary, out_dir, font_source):
 
 
 def same_layout(check, url, binary, out_dir):
-    """?seed=58 in a fresh page against velmora --seed 58 on the desktop, at the same tick."""
+    """?seed=58 in a fresh page against velmora --seed 58 on the desktop, at the same tick or
+    the next: a rock moves under 2 pixels a tick."""
     driver = browser()
     with Xvfb(1024, 768) as x:
         desktop = Game(x, binary, ["--seed", "58"])
@@ -186,13 +187,13 @@ def same_layout(check, url, binary, out_dir):
             driver.get(url + "index.html?seed=58")
             time.sleep(1.0)
             ours, theirs = [], []
-            deadline = time.time() + 3
-            while time.time() < deadline and not same_tick(ours, theirs):
+            deadline = time.time() + 5
+            while time.time() < deadline and not same_tick(ours, theirs, 1):
                 ours.append(canvas_shot(driver, started))
                 theirs.append(desktop.shot())
-            pair = same_tick(ours, theirs)
-            share = near_match(layout(pair[0]), layout(pair[1]), 3) if pair else 0
-            check("?seed=58 lays out what velmora --seed 58 does (white pixels within 3 px)",
+            pair = same_tick(ours, theirs, 1)
+            share = near_match(layout(pair[0]), layout(pair[1]), 4) if pair else 0
+            check("?seed=58 lays out what velmora --seed 58 does (white pixels within 4 px)",
                   share > 0.97, f"{share:.3f} matched" if pair else "no frames at one tick")
             if pair:
                 pair[1].save_png(os.path.join(out_dir, "browser_desktop_same_tick.png"))

@@ -104,15 +104,18 @@ def layout(s):
     return [(x, y) for x, y in s.points(WHITE) if not (215 < x < 285 and 215 < y < 285)]
 
 
-def same_tick(ours, theirs):
+def same_tick(ours, theirs, slack=0):
     """A picture from each list showing the plain invader at the same place, so at the same
-    tick (it moves 2.5 pixels a tick), or None."""
-    for a in ours:
-        for b in theirs:
-            xa, xb = plain_invader_x(a), plain_invader_x(b)
-            if xa is not None and xa == xb:
-                return a, b
-    return None
+    tick (it moves 2.5 pixels a tick), or within `slack` ticks of it; the closest pair, or
+    None."""
+    pairs = [(abs(plain_invader_x(a) - plain_invader_x(b)), i, j)
+             for i, a in enumerate(ours) if plain_invader_x(a) is not None
+             for j, b in enumerate(theirs) if plain_invader_x(b) is not None]
+    close = [p for p in pairs if p[0] <= 2.5 * slack]
+    if not close:
+        return None
+    _, i, j = min(close)
+    return ours[i], theirs[j]
 
 
 def ship_drawn_at_angle(s, angle):
