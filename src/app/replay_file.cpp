@@ -203,14 +203,21 @@ class Reader {
         return true;
     }
 
-    bool take_seed(const std::vector<std::string>& words, std::string& error) {
-        uint32_t seed, check;
+    // "NAME N H": a number up to `max` and a check value.
+    static bool number_and_check(const std::vector<std::string>& words, const char* form,
+                                 const char* field, uint32_t max, uint32_t& number, uint32_t& check,
+                                 std::string& error) {
         if (words.size() != 3) {
-            error = "expected 'seed S H'";
+            error = std::string("expected '") + form + "'";
             return false;
         }
-        if (!parse_number(words[1], 4294967295u, "a seed", seed, error) ||
-            !parse_check(words[2], check, error)) {
+        return parse_number(words[1], max, field, number, error) &&
+               parse_check(words[2], check, error);
+    }
+
+    bool take_seed(const std::vector<std::string>& words, std::string& error) {
+        uint32_t seed, check;
+        if (!number_and_check(words, "seed S H", "a seed", 4294967295u, seed, check, error)) {
             return false;
         }
         started = true;
@@ -220,12 +227,7 @@ class Reader {
 
     bool take_tick(const std::vector<std::string>& words, std::string& error) {
         uint32_t tick, check;
-        if (words.size() != 3) {
-            error = "expected 't N H'";
-            return false;
-        }
-        if (!parse_number(words[1], kMaxTick, "a tick", tick, error) ||
-            !parse_check(words[2], check, error)) {
+        if (!number_and_check(words, "t N H", "a tick", kMaxTick, tick, check, error)) {
             return false;
         }
         if (tick != ticks + 1) {

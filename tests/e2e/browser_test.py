@@ -19,7 +19,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import (BLACK, GREEN, SIZE, WHITE, Game, Xvfb, layout,  # noqa: E402
+from xsession import (BLACK, GREEN, SIZE, WHITE, Checks, Game, Xvfb, layout,  # noqa: E402
                       light_red_bullets, near_match, parse_ppm, plain_invader_x, same_tick,
                       ship_drawn_at_angle)
 
@@ -29,19 +29,6 @@ from selenium.webdriver.chrome.service import Service  # noqa: E402
 CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader",
                   "--enable-unsafe-swiftshader", "--no-first-run", "--disable-sync",
                   "--disable-background-networking", "--disable-component-update"]
-
-
-class Checks:
-    def __init__(self):
-        self.failures, self.passes = [], 0
-
-    def __call__(self, name, ok, detail=""):
-        print(("PASS " if ok else "FAIL ") + name + (f" ({detail})" if detail else ""), flush=True)
-        if ok:
-            self.passes += 1
-        else:
-            self.failures.append(name)
-        return ok
 
 
 def serve(directory):
@@ -212,7 +199,7 @@ def main():
     with open(font) as f:
         font_source = f.read()
     server, url = serve(web_dir)
-    check = Checks()
+    check = Checks(out_dir)
     try:
         run(check, url, os.path.abspath(binary), out_dir, font_source)
     except Exception as error:  # report, then fail the test

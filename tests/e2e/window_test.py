@@ -24,7 +24,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import (BLACK, GREEN, RED, SIZE, WHITE, YELLOW, Game, Xvfb,  # noqa: E402
+from xsession import (BLACK, GREEN, RED, SIZE, WHITE, YELLOW, Checks, Game, Xvfb,  # noqa: E402
                       field_to_pixel, layout, light_red_bullets, near_match, plain_invader_x,
                       same_tick, ship_drawn_at_angle, tick_rate)
 
@@ -36,23 +36,6 @@ NUMBERS = {"Level": (322, 410, 380, 430), "Score": (322, 435, 380, 455),
 PAUSED_BOX = (210, 208, 290, 230)
 GAME_OVER_BOX = (175, 225, 300, 262)
 AIMED_ROW = int(field_to_pixel(0, 0.5)[1])
-
-
-class Checks:
-    def __init__(self, out_dir):
-        self.out_dir, self.failures, self.passes = out_dir, [], 0
-
-    def __call__(self, name, ok, detail=""):
-        print(("PASS " if ok else "FAIL ") + name + (f" ({detail})" if detail else ""), flush=True)
-        if ok:
-            self.passes += 1
-        else:
-            self.failures.append(name)
-        return ok
-
-    def save(self, shot, name):
-        if shot is not None:
-            shot.save_png(os.path.join(self.out_dir, name + ".png"))
 
 
 def green_in(s, box):

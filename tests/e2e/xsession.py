@@ -159,6 +159,25 @@ def near_match(a, b, reach):
     return min(covered(a, b), covered(b, a))
 
 
+class Checks:
+    """Named checks, each printed as PASS or FAIL as it is made; pictures kept in out_dir."""
+
+    def __init__(self, out_dir):
+        self.out_dir, self.failures, self.passes = out_dir, [], 0
+
+    def __call__(self, name, ok, detail=""):
+        print(("PASS " if ok else "FAIL ") + name + (f" ({detail})" if detail else ""), flush=True)
+        if ok:
+            self.passes += 1
+        else:
+            self.failures.append(name)
+        return ok
+
+    def save(self, shot, name):
+        if shot is not None:
+            shot.save_png(os.path.join(self.out_dir, name + ".png"))
+
+
 class Xvfb:
     """A private X display, screen 0 of width x height at 24 bits, closed on exit. It does not
     reset when its last client leaves, which would turn away a game connecting just then."""
