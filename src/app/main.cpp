@@ -22,6 +22,7 @@ namespace {
 
 constexpr unsigned char kEscape = 27;
 
+bool window_closed = false;
 std::unique_ptr<Session> session;
 std::unique_ptr<Recorder> recorder;
 std::unique_ptr<Replay> replay;
@@ -43,6 +44,11 @@ void display() {
 // One tick. The timer is one-shot: it is armed again for the time left until the next tick
 // falls due, so the rate holds at 20 a second whatever each tick costs.
 void update(int /*value*/) {
+    // The window went in this pass of the toolkit's loop, which returns once the pass is over;
+    // with no window, asking for a redisplay would be a fatal error.
+    if (window_closed) {
+        return;
+    }
     glutPostRedisplay();
     session->tick();
     if (replay && replay->finished()) {
@@ -59,6 +65,10 @@ void keyboard(unsigned char key, int /*x*/, int /*y*/) {
         return;
     }
     session->key(key);
+}
+
+void closing() {
+    window_closed = true;
 }
 
 void special(int key, int /*x*/, int /*y*/) {
@@ -122,6 +132,7 @@ int main(int argc, char** argv) {
     glutReshapeFunc(reshape);
     // Closing the window or Esc returns here, so the game can finish its business.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+    glutCloseFunc(closing);
     init();
     glutMainLoop();
 

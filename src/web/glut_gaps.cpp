@@ -129,8 +129,10 @@ extern "C" void glutFullScreenToggle() {
     }
 }
 
-// The desktop shell asks to get control back when the window closes; a page just closes.
+// The desktop shell asks to get control back when the window closes, and to hear of it; a page
+// just closes.
 extern "C" void glutSetOption(GLenum /*what*/, int /*value*/) {}
+extern "C" void glutCloseFunc(void (* /*callback*/)()) {}
 
 // Buffers are presented when the browser's frame ends; the page only counts frames, and notes
 // when the first one was drawn (it hides its loading line then, and its tests read it).

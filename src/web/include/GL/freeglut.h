@@ -16,6 +16,7 @@ extern "C" {
 void glutLeaveMainLoop(void);
 void glutFullScreenToggle(void);
 void glutSetOption(GLenum what, int value);
+void glutCloseFunc(void (*callback)(void));
 
 #ifdef __cplusplus
 }
