@@ -315,10 +315,12 @@ class Game:
             self.proc.wait()
 
 
-def tick_rate(log_path):
-    """Ticks per second and the gaps between ticks (ms) from a tick_log shim's file."""
+def tick_rate(log_path, until=None):
+    """Ticks per second and the gaps between ticks (ms) from a tick_log shim's file, up to
+    `until` (time.monotonic() in seconds; the shim notes the same clock in milliseconds)."""
     with open(log_path) as f:
         times = [float(line.split()[0]) for line in f if line.strip()]
-    ticks = times[1:]  # the first line is main arming the first tick
+    ticks = [t for t in times[1:] if until is None or t <= until * 1000]
+    # (the first line is main arming the first tick)
     gaps = [b - a for a, b in zip(ticks, ticks[1:])]
     return (len(ticks) - 1) * 1000.0 / (ticks[-1] - ticks[0]), gaps
