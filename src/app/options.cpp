@@ -69,7 +69,7 @@ void apply(Options& options, const std::string& name, const std::string& value) 
         options.seed = parse_seed(value);
         if (!options.seed) {
             options.error =
-                "invalid seed '" + value + "': expected a whole number from 0 to " + "4294967295";
+                "invalid seed '" + value + "': expected a whole number from 0 to 4294967295";
         }
     } else if (name == "record") {
         options.record = value;

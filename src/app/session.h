@@ -30,8 +30,6 @@ class Session {
     // new game once the game is over. Paused, only p acts.
     void key(unsigned char key);
 
-    bool is_paused() const { return paused; }
-
   private:
     void start_new_game();
 

@@ -108,9 +108,13 @@ def same_tick(ours, theirs, slack=0):
     """A picture from each list showing the plain invader at the same place, so at the same
     tick (it moves 2.5 pixels a tick), or within `slack` ticks of it; the closest pair, or
     None."""
-    pairs = [(abs(plain_invader_x(a) - plain_invader_x(b)), i, j)
-             for i, a in enumerate(ours) if plain_invader_x(a) is not None
-             for j, b in enumerate(theirs) if plain_invader_x(b) is not None]
+    def clock(s):  # read once per picture: the callers ask again as their lists grow
+        if not hasattr(s, "invader_x"):
+            s.invader_x = plain_invader_x(s)
+        return s.invader_x
+    pairs = [(abs(clock(a) - clock(b)), i, j)
+             for i, a in enumerate(ours) if clock(a) is not None
+             for j, b in enumerate(theirs) if clock(b) is not None]
     close = [p for p in pairs if p[0] <= 2.5 * slack]
     if not close:
         return None
