@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/hud.h"
+#include "game/hud.h"
 #include "gl_recorder.h"
 #include "world_builder.h"
 

@@ -9,11 +9,11 @@
 #include <sstream>
 #include <string>
 
-#include "app/recorder.h"
-#include "app/replay.h"
 #include "app/session.h"
 #include "gl_recorder.h"
 #include "pilot.h"
+#include "replay/recorder.h"
+#include "replay/replay.h"
 
 namespace {
 

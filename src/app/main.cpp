@@ -8,12 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "app/game.h"
 #include "app/options.h"
 #include "app/pacer.h"
-#include "app/recorder.h"
-#include "app/replay.h"
 #include "app/session.h"
+#include "game/game.h"
+#include "replay/recorder.h"
+#include "replay/replay.h"
 
 // The one game, built before main: the world exists before the window does.
 Game jogo;

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <ctime>
 
-#include "app/hud.h"
-#include "app/recorder.h"
-#include "app/replay.h"
+#include "game/hud.h"
+#include "replay/recorder.h"
+#include "replay/replay.h"
 
 namespace {
 
@@ -76,25 +76,6 @@ void Session::start_new_game() {
     game.new_game(s);
     if (recorder != nullptr) {
         recorder->new_game(s, game);
-    }
-}
-
-bool ship_command(Game& game, unsigned char key) {
-    switch (key) {
-        case 'a':
-            game.ship_left();
-            return true;
-        case 'd':
-            game.ship_right();
-            return true;
-        case 'w':
-            game.ship_up();
-            return true;
-        case 'q':
-            game.ship_shot();
-            return true;
-        default:
-            return false;
     }
 }
 

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "app/game.h"
+#include "game/game.h"
 
 class Recorder;
 class Replay;
@@ -39,9 +39,6 @@ class Session {
     Replay* replay;
     bool paused = false;
 };
-
-// Keys a, d, w and q as the ship's commands; false, doing nothing, for any other key.
-bool ship_command(Game& game, unsigned char key);
 
 // The largest square that fits a window of width by height pixels, centred: the field keeps
 // its shape and the rest of the window stays black.

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/replay.h"
 #include "gl_recorder.h"
+#include "replay/replay.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     gl::keep_everything(false);

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/game.h"
+#include "game/game.h"
 
 class Pilot {
   public:

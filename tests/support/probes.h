@@ -2,7 +2,7 @@
 // level, and the position of any body (bodies have no position setter).
 #pragma once
 
-#include "app/game.h"
+#include "game/game.h"
 #include "world/universe.h"
 
 struct WorldProbe {

@@ -1,4 +1,4 @@
-#include "app/recorder.h"
+#include "replay/recorder.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/replay_file.h"
+#include "replay/replay_file.h"
 
 std::unique_ptr<Recorder> Recorder::open(const std::string& path, std::string& error) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -1,11 +1,9 @@
-#include "app/replay.h"
+#include "replay/replay.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <utility>
-
-#include "app/session.h"
 
 Replay::Replay(ReplayFile file_) : file(std::move(file_)) {}
 

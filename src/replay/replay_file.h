@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game.h"
+#include "game/game.h"
 
 // Where a game stands: ticks recorded so far, and the numbers of the head-up text.
 struct Outcome {

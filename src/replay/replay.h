@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/game.h"
-#include "app/replay_file.h"
+#include "game/game.h"
+#include "replay/replay_file.h"
 
 class Replay {
   public:

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/game.h"
+#include "game/game.h"
 
 class Recorder {
   public:

@@ -1,4 +1,4 @@
-#include "app/game.h"
+#include "game/game.h"
 
 Game::Game() : game_over(0), level(0) {}
 
@@ -35,4 +35,23 @@ void Game::draw() {
 void Game::draw_still() {
     display_text();
     world.draw_still();
+}
+
+bool ship_command(Game& game, unsigned char key) {
+    switch (key) {
+        case 'a':
+            game.ship_left();
+            return true;
+        case 'd':
+            game.ship_right();
+            return true;
+        case 'w':
+            game.ship_up();
+            return true;
+        case 'q':
+            game.ship_shot();
+            return true;
+        default:
+            return false;
+    }
 }

@@ -44,3 +44,6 @@ class Game {
     int game_over;  // 0 while the game runs, 1 once it has ended, until a new game
     int level;      // the level in play: also the number of levels cleared
 };
+
+// Keys a, d, w and q as the ship's commands; false, doing nothing, for any other key.
+bool ship_command(Game& game, unsigned char key);

@@ -1,11 +1,11 @@
-#include "app/hud.h"
+#include "game/hud.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
 #include <sstream>
 
-#include "app/game.h"
+#include "game/game.h"
 
 void desenhar_char(float x, float y, char c) {
     glRasterPos2f(x, y);
