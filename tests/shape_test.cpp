@@ -3,7 +3,12 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+#include <cstring>
+#include <vector>
+
 #include "gl_recorder.h"
+#include "math/trig.h"
 #include "test_shape.h"
 
 namespace {
@@ -174,6 +179,50 @@ TEST(ShapeDrag, OnlyTheSizeOfTheResistanceSumMatters) {
     EXPECT_NEAR(plus.get_velocity().x, 0.054f, kTol);
     EXPECT_EQ(none.get_velocity().x, 0.06f);
     EXPECT_EQ(none.get_velocity().y, -0.08f);
+}
+
+// The drag as the step is designed, every time through the angle, its cosine and sine.
+Vector designed_drag_step(Vector v, float mass, const std::vector<float>& resistances) {
+    const float phi = angle(v);
+    const float c = vmath::cos(phi);
+    const float s = vmath::sin(phi);
+    float k = 0;
+    for (const float r : resistances) {
+        k += r;
+    }
+    const Vector drag{std::fabs(k * c / mass), std::fabs(k * s / mass)};
+    const auto slow = [](float u, float d) {
+        return std::fabs(u) > d ? (u > 0 ? u - d : u + d) : 0.0f;
+    };
+    return Vector{slow(v.x, drag.x), slow(v.y, drag.y)};
+}
+
+TEST(ShapeDrag, SkippingTheAngleWithoutResistanceChangesNoBit) {
+    const float inf = INFINITY;
+    const float nan = NAN;
+    const Vector velocities[] = {{0.3f, -0.4f}, {-0.0f, 0.0f}, {0, -2}, {1e-40f, 3e-41f},
+                                 {inf, 1},      {inf, inf},    {nan, 0}, {0, nan},
+                                 {-5, inf},     {3e38f, -3e38f}};
+    const float masses[] = {1, 1000, 0, -2, inf, nan, 1e-38f};
+    const std::vector<float> resistances[] = {{}, {0}, {-0.0f}, {0.02f, -0.02f}, {0.5f}};
+    for (const Vector v : velocities) {
+        for (const float m : masses) {
+            for (const auto& res : resistances) {
+                TestShape s(0, 0, m);
+                for (const float r : res) {
+                    s.add_force_res(r);
+                }
+                s.set_velocity(v.x, v.y);
+                s.calculate_velocity();
+                const Vector want = designed_drag_step(v, m, res);
+                const Vector got = s.get_velocity();
+                EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0)
+                    << "velocity (" << v.x << ", " << v.y << "), mass " << m << ", "
+                    << res.size() << " resistances: (" << got.x << ", " << got.y
+                    << ") instead of (" << want.x << ", " << want.y << ")";
+            }
+        }
+    }
 }
 
 // --- Collision ------------------------------------------------------------------------------

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "math/trig.h"
+
 Shape::Shape() : body_angle(0), r(1), g(1), b(1) {
     aceleration.init();
     velocity.init();
@@ -59,15 +61,24 @@ float slow_down(float v, float drag) {
 
 void Shape::calculate_velocity() {
     velocity += aceleration;
-    // Only |cos| and |sin| matter below, so angle()'s missing quadrant correction is harmless:
-    // the drag has constant size k / mass and always opposes the motion.
-    const float phi = angle(velocity);
-    const float c = std::cos(phi);
-    const float s = std::sin(phi);
     float k = 0;
     for (const float res : forces_res) {
         k += res;
     }
+    // Without resistance (everything but the ship) the drag k c / mass is exactly zero, whatever
+    // the angle, unless the angle or the mass makes it NaN: the three trigonometric calls are
+    // skipped then, which changes no bit of the result and most of a tick's cost.
+    const bool angle_is_nan = velocity.x != 0 && std::isnan(velocity.y / velocity.x);
+    if (k == 0 && mass == mass && mass != 0 && !angle_is_nan) {
+        velocity.x = slow_down(velocity.x, 0);
+        velocity.y = slow_down(velocity.y, 0);
+        return;
+    }
+    // Only |cos| and |sin| matter below, so angle()'s missing quadrant correction is harmless:
+    // the drag has constant size k / mass and always opposes the motion.
+    const float phi = angle(velocity);
+    const float c = vmath::cos(phi);
+    const float s = vmath::sin(phi);
     const Vector drag{k * c / mass, k * s / mass};
     velocity.x = slow_down(velocity.x, std::fabs(drag.x));
     velocity.y = slow_down(velocity.y, std::fabs(drag.y));
@@ -82,8 +93,8 @@ void Shape::draw() {
     glBegin(draw_mode);
     points_transf.clear();
     box_valid = !points.empty();
-    const float c = std::cos(body_angle);
-    const float s = std::sin(body_angle);
+    const float c = vmath::cos(body_angle);
+    const float s = vmath::sin(body_angle);
     for (const Vector p : points) {
         const Vector q{p.x * c - p.y * s + position.x, p.x * s + p.y * c + position.y};
         points_transf.push_back(q);

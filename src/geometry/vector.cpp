@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "math/trig.h"
+
 void Vector::init() {
     x = 0;
     y = 0;
@@ -35,5 +37,5 @@ float angle(Vector v) {
     }
     // No quadrant correction: callers only need the line of v (a bullet is symmetric, the drag
     // uses the magnitudes of the cosine and sine).
-    return std::atan(v.y / v.x);
+    return vmath::atan(v.y / v.x);
 }

@@ -1,7 +1,7 @@
 #include "objects/asteroid.h"
 
-#include <cmath>
 #include <cstdlib>
+#include "math/trig.h"
 
 Asteroid::Asteroid(float x, float y, float diameter_, Vector* force)
     : score(0), diameter(diameter_) {
@@ -16,7 +16,7 @@ Asteroid::Asteroid(float x, float y, float diameter_, Vector* force)
         const float dent = (std::rand() % 11) / 10.0 * r / 2;
         // Double precision here, with pi as written, as the outline has always been computed.
         const double theta = a / 180.0 * 3.14159265;
-        add_point(r * std::cos(theta) - dent, r * std::sin(theta) - dent);
+        add_point(r * vmath::cos(theta) - dent, r * vmath::sin(theta) - dent);
     }
     add_force(force, 1);
 }

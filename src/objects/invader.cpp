@@ -3,6 +3,8 @@
 #include <cmath>
 #include <memory>
 
+#include "math/trig.h"
+
 Invader::Invader(float x, float y, BulletList* bullets_, float radius_)
     : target(nullptr),
       fire_period(25),
@@ -21,7 +23,7 @@ Invader::Invader(float x, float y, BulletList* bullets_, float radius_)
     // Seven points: the single-precision sum reaches 6.283185, which is still within the bound,
     // so the last point lies on the first.
     for (float a = 0; a <= 6.2831853f; a += angle_step) {
-        add_point(radius * std::cos(a), radius * std::sin(a));
+        add_point(radius * vmath::cos(a), radius * vmath::sin(a));
     }
 }
 
@@ -50,14 +52,14 @@ void Invader::shot() {
         // One-argument arctangent plus pi: at the target when it lies to the left, straight
         // away from it when it lies to the right. A target exactly on the invader gives 0/0;
         // the invader then keeps its last line of fire.
-        const float aimed = std::atan(dy / dx) + 3.14159265;
+        const float aimed = vmath::atan(dy / dx) + 3.14159265;
         if (!std::isnan(aimed)) {
             shot_angle = aimed;
         }
-        Vector push{push_force * std::cos(shot_angle), push_force * std::sin(shot_angle)};
+        Vector push{push_force * vmath::cos(shot_angle), push_force * vmath::sin(shot_angle)};
         add_force(&push, 1);
     }
-    Vector force{shot_force * std::cos(shot_angle), shot_force * std::sin(shot_angle)};
+    Vector force{shot_force * vmath::cos(shot_angle), shot_force * vmath::sin(shot_angle)};
     auto bullet = std::make_unique<Bullet>(position.x, position.y, &force, Bullet::kFromInvader);
     bullet->set_RGB(0, 1, 0);
     bullets->push_back(std::move(bullet));

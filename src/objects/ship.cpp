@@ -1,6 +1,6 @@
 #include "objects/ship.h"
 
-#include <cmath>
+#include "math/trig.h"
 
 Ship::Ship(float x, float y) : size(0.1f), thrust(5.0f), state(kInPlay), blink_count(0) {
     position = Vector{x, y};
@@ -25,7 +25,7 @@ void Ship::right() {
 
 void Ship::up() {
     if (state != kOutOfPlay) {
-        Vector force{thrust * std::cos(body_angle), thrust * std::sin(body_angle)};
+        Vector force{thrust * vmath::cos(body_angle), thrust * vmath::sin(body_angle)};
         add_force(&force, 1);
     }
 }

@@ -1,10 +1,10 @@
 #include "world/universe.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <iterator>
 #include <vector>
+#include "math/trig.h"
 
 UniverseG::UniverseG() {
     new_game(static_cast<unsigned>(std::time(nullptr)));
@@ -64,7 +64,7 @@ void UniverseG::restart(int level) {
         // From 0 to pi: every asteroid starts off heading upward or level.
         const float a = t * 180 * 0.0174532925;
         const float s = t * a + 150;
-        Vector push{s * std::cos(a), s * std::sin(a)};
+        Vector push{s * vmath::cos(a), s * vmath::sin(a)};
         auto rock = std::make_unique<Asteroid>(x, y, asteroid_diameter, &push);
         rock->set_score(asteroid_score);
         asteroids.push_back(std::move(rock));
@@ -99,7 +99,7 @@ void UniverseG::ship_shot() {
         return;
     }
     const float theta = ship->get_body_angle();
-    Vector force{ship_shot_force * std::cos(theta), ship_shot_force * std::sin(theta)};
+    Vector force{ship_shot_force * vmath::cos(theta), ship_shot_force * vmath::sin(theta)};
     const Vector at = ship->get_position();
     auto bullet = std::make_unique<Bullet>(at.x, at.y, &force, Bullet::kFromShip);
     bullet->set_RGB(1.0f, 0.3f, 0.3f);
