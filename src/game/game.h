@@ -37,6 +37,15 @@ class Game {
     bool get_game_over() const { return game_over == 1; }
     const UniverseG& get_world() const { return world; }
 
+    // The level, whether the game is over, then the world's whole state (see
+    // UniverseG::visit_state).
+    template <typename Sink>
+    void visit_state(Sink& sink) const {
+        sink.add(level);
+        sink.add(game_over);
+        world.visit_state(sink);
+    }
+
   private:
     friend struct GameProbe;  // test access to the world and the counters
 

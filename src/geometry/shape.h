@@ -56,6 +56,21 @@ class Shape {
     // Outlines lying wholly inside each other do not count: only edges are tested.
     bool intersection_sh(const Shape* other) const;
 
+    // Hands `sink` every value of the body that a later tick can depend on, in a fixed order:
+    // where it is and how it moves, its mass, the forces and resistances on it, and the world
+    // outline of its last draw, which the next tick's collisions test. Changes nothing; the
+    // recordings' check value is made this way. sink.add takes floats and ints.
+    template <typename Sink>
+    void visit_state(Sink& sink) const;
+    // Position and velocity alone: all a body that never collides carries into later ticks.
+    template <typename Sink>
+    void visit_motion(Sink& sink) const {
+        sink.add(position.x);
+        sink.add(position.y);
+        sink.add(velocity.x);
+        sink.add(velocity.y);
+    }
+
   private:
     // Whether the world outline lies wholly and clearly on one side of the segment's line, so
     // that no edge can cross it. A shortcut only: it answers yes only where the crossing test of
@@ -89,6 +104,27 @@ class Shape {
     float r, g, b;
     int draw_mode;  // GL primitive passed to glBegin
 };
+
+template <typename Sink>
+void Shape::visit_state(Sink& sink) const {
+    visit_motion(sink);
+    sink.add(body_angle);
+    sink.add(mass);
+    const auto add_all = [&sink](const std::vector<Vector>& list) {
+        sink.add(static_cast<int>(list.size()));
+        for (const Vector v : list) {
+            sink.add(v.x);
+            sink.add(v.y);
+        }
+    };
+    add_all(forces_inst);
+    add_all(forces_perm);
+    sink.add(static_cast<int>(forces_res.size()));
+    for (const float res : forces_res) {
+        sink.add(res);
+    }
+    add_all(points_transf);
+}
 
 inline bool Shape::outline_beside_line(const SegmentProbe& seg) const {
     if (!box_valid) {

@@ -16,6 +16,14 @@ class Asteroid : public Shape {
     // Physics step, then the edge wrap.
     void update();
 
+    // The body, its score and its diameter (see Shape::visit_state).
+    template <typename Sink>
+    void visit_state(Sink& sink) const {
+        Shape::visit_state(sink);
+        sink.add(score);
+        sink.add(diameter);
+    }
+
   private:
     int score;
     float diameter;

@@ -23,6 +23,14 @@ class Bullet : public Shape {
     // Draws the segment and ages the bullet by one draw; true on the 50th draw.
     bool draw();
 
+    // The body, its age and who fired it (see Shape::visit_state).
+    template <typename Sink>
+    void visit_state(Sink& sink) const {
+        Shape::visit_state(sink);
+        sink.add(age);
+        sink.add(origin);
+    }
+
   private:
     float size;
     int age;  // draws so far: a bullet's lifetime is counted in frames, not ticks

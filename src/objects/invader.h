@@ -25,6 +25,18 @@ class Invader : public Shape {
     // What the invader aims at, not owned; null for no aiming. Set directly by the creator.
     Shape* target;
 
+    // The body, its fire timer and line of fire, whether it aims, its score and radius (see
+    // Shape::visit_state).
+    template <typename Sink>
+    void visit_state(Sink& sink) const {
+        Shape::visit_state(sink);
+        sink.add(fire_count);
+        sink.add(shot_angle);
+        sink.add(target != nullptr ? 1 : 0);
+        sink.add(score);
+        sink.add(radius);
+    }
+
   private:
     int fire_period;
     int fire_count;  // ticks since the last shot

@@ -12,6 +12,13 @@ class Particle : public Shape {
     // Physics step; then, if strictly outside the field, back home with the velocity kept.
     void update();
 
+    // A star collides with nothing: where it is and how it drifts is all a later tick reads of
+    // it (its home is where it was made).
+    template <typename Sink>
+    void visit_state(Sink& sink) const {
+        visit_motion(sink);
+    }
+
   private:
     float home_x;
     float home_y;

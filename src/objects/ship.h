@@ -30,6 +30,14 @@ class Ship : public Shape {
     // The outline again where the last draw left it, if that draw showed the ship.
     void redraw() const;
 
+    // The body, the state and the blink's count (see Shape::visit_state).
+    template <typename Sink>
+    void visit_state(Sink& sink) const {
+        Shape::visit_state(sink);
+        sink.add(state);
+        sink.add(blink_count);
+    }
+
   private:
     float size;
     float thrust;

@@ -1,6 +1,7 @@
-// Recorder: writes a game to a file as it is played, record by record (see replay_file.h).
-// Each tick's line goes out with everything before it in one write, so a recording cut short
-// (Esc, the window closed, a kill) loses at most what followed its last tick.
+// Recorder: writes a game down as it is played, record by record (see replay_file.h), to a file
+// or, where there are no files (the page), into memory. Each tick's line goes out with
+// everything before it in one write, so a recording cut short (Esc, the window closed, a kill)
+// loses at most what followed its last tick.
 #pragma once
 
 #include <memory>
@@ -13,6 +14,8 @@ class Recorder {
     // Creates `path` (replacing it) and writes the header; null, with `error`, if it cannot.
     // Reseeds rand() to note its sequence: open it before the first game is seeded.
     static std::unique_ptr<Recorder> open(const std::string& path, std::string& error);
+    // Keeps the recording in memory, for text(). Reseeds rand() as open does.
+    static std::unique_ptr<Recorder> in_memory();
     ~Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
@@ -28,11 +31,17 @@ class Recorder {
     // The recording ends normally: the summary, last.
     void end(const Game& game);
 
+    // The whole recording so far, when it is kept in memory; empty otherwise.
+    const std::string& text() const { return kept; }
+    // The ticks recorded so far.
+    long tick_count() const { return ticks; }
+
   private:
     explicit Recorder(int fd);
     void write_out();
 
-    int fd;
+    int fd;  // -1: in memory
+    std::string kept;
     std::string pending;  // records not yet written: those since the last tick
     long ticks = 0;
     bool failed = false;

@@ -1,6 +1,6 @@
-// A recorded game as a file: text, one record per line, read back exactly as it was written.
+// A recorded game as text, one record per line, read back exactly as it was written.
 //
-//   velmora-replay 1                        the format and its version
+//   velmora-replay 2                        the format and its version
 //   rand A B C                              the first three rand() values after srand(1): the
 //                                           random sequence the game was played with
 //   seed S H                                a game starts from seed S (the first, and one per
@@ -12,17 +12,20 @@
 //   over ticks=N level=L score=S lives=V    the game has just ended, at tick N
 //   end ticks=N level=L score=S lives=V     the recording ended normally; the last line
 //
-// A check value is eight hex digits summing up the game's state: a replay compares it tick by
-// tick and so finds the first tick at which it went its own way. docs/replay-format.md says
-// more.
+// A check value is eight hex digits summing up the game's state (check_value.h): a replay
+// compares it tick by tick and so finds the first tick at which it went its own way.
+// docs/replay-format.md says more.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "game/game.h"
+
+// The format this build writes. It reads this one and version 1, whose check value sums up
+// less of the game.
+constexpr int kReplayVersion = 2;
 
 // Where a game stands: ticks recorded so far, and the numbers of the head-up text.
 struct Outcome {
@@ -35,10 +38,6 @@ bool operator==(const Outcome& a, const Outcome& b);
 // "ticks=N level=L score=S lives=V"
 std::string to_string(const Outcome& o);
 Outcome outcome_of(const Game& game, long ticks);
-
-// The game's state summed up in 32 bits: level, game over, score, lives, the ship's position,
-// velocity, angle and state, and every asteroid's position, velocity and diameter.
-uint32_t check_value(const Game& game);
 
 // The first three values rand() gives after srand(1). Reseeds rand(): take it before a game
 // is seeded.
@@ -55,14 +54,10 @@ struct ReplayRecord {
 };
 
 struct ReplayFile {
+    int version = kReplayVersion;
     std::vector<ReplayRecord> records;
     std::vector<Outcome> outcomes;  // of the over and end records, in order
 };
-
-// Reads a recording from `in`. A file made with another random sequence than `probe` is
-// refused. On a fault, returns false with `error` naming the line and the problem
-// ("3: unknown key 'x'"); memory grows with the file's length, never with a number in it.
-bool read_replay(std::FILE* in, const RandProbe& probe, ReplayFile& file, std::string& error);
 
 // The lines the recorder writes, each with its newline.
 std::string header_lines(const RandProbe& probe);

@@ -50,6 +50,12 @@ class UniverseG {
     // A copy of the asteroid list: non-owning pointers, valid until the asteroid leaves play.
     std::list<Asteroid*> get_asteroids() const;
 
+    // Hands `sink` the whole state a later tick can depend on: score, lives, the invader
+    // schedules, then the ship and every asteroid, bullet, invader and star in list order (each
+    // list led by its length). Changes nothing; the recordings' check value is made this way.
+    template <typename Sink>
+    void visit_state(Sink& sink) const;
+
   private:
     friend struct WorldProbe;  // test access to the lists and counters
 
@@ -100,3 +106,22 @@ class UniverseG {
     float aimed_speed;
     int aimed_score;
 };
+
+template <typename Sink>
+void UniverseG::visit_state(Sink& sink) const {
+    sink.add(total_score);
+    sink.add(lifes);
+    sink.add(plain_timer);
+    sink.add(aimed_timer);
+    ship->visit_state(sink);
+    const auto add_all = [&sink](const auto& list) {
+        sink.add(static_cast<int>(list.size()));
+        for (const auto& body : list) {
+            body->visit_state(sink);
+        }
+    };
+    add_all(asteroids);
+    add_all(bullets);
+    add_all(invaders);
+    add_all(particles);
+}

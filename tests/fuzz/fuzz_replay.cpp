@@ -1,12 +1,14 @@
 // libFuzzer target: the input is a recording file. Whatever it holds, reading it must either
 // refuse it with a message naming a line, or accept it and replay it to the end; never crash,
 // and never hold more than the file's own length in memory.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 #include "gl_recorder.h"
+#include "replay/reader.h"
 #include "replay/replay.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -15,14 +17,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::FILE* in = fmemopen(const_cast<uint8_t*>(data), size, "r");
-    if (in == nullptr) {
-        return 0;  // an empty input: fmemopen takes no zero-length buffer
-    }
+    // Fed in pieces as a request body or a file arrives: the first byte sets their size.
+    const size_t piece = size > 0 ? 1 + data[0] % 64 : 1;
     ReplayFile file;
-    std::string error;
-    const bool read = read_replay(in, rand_probe(), file, error);
-    std::fclose(in);
+    ReplayReader reader(rand_probe(), file);
+    bool read = true;
+    for (size_t at = 0; at < size && read; at += piece) {
+        read = reader.feed(reinterpret_cast<const char*>(data) + at, std::min(piece, size - at));
+    }
+    read = read && reader.finish();
+    const std::string& error = reader.error();
     // A refusal names its line: "N: problem".
     if (!read && (error.empty() || error[0] < '1' || error[0] > '9')) {
         std::abort();
