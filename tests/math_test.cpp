@@ -12,8 +12,8 @@
 #include <sstream>
 #include <string>
 
-#include "math/trig.h"
 #include "math/oracle.h"
+#include "math/trig.h"
 
 namespace {
 

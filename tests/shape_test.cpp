@@ -200,8 +200,8 @@ Vector designed_drag_step(Vector v, float mass, const std::vector<float>& resist
 TEST(ShapeDrag, SkippingTheAngleWithoutResistanceChangesNoBit) {
     const float inf = INFINITY;
     const float nan = NAN;
-    const Vector velocities[] = {{0.3f, -0.4f}, {-0.0f, 0.0f}, {0, -2}, {1e-40f, 3e-41f},
-                                 {inf, 1},      {inf, inf},    {nan, 0}, {0, nan},
+    const Vector velocities[] = {{0.3f, -0.4f}, {-0.0f, 0.0f},  {0, -2},  {1e-40f, 3e-41f},
+                                 {inf, 1},      {inf, inf},     {nan, 0}, {0, nan},
                                  {-5, inf},     {3e38f, -3e38f}};
     const float masses[] = {1, 1000, 0, -2, inf, nan, 1e-38f};
     const std::vector<float> resistances[] = {{}, {0}, {-0.0f}, {0.02f, -0.02f}, {0.5f}};
@@ -217,9 +217,9 @@ TEST(ShapeDrag, SkippingTheAngleWithoutResistanceChangesNoBit) {
                 const Vector want = designed_drag_step(v, m, res);
                 const Vector got = s.get_velocity();
                 EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0)
-                    << "velocity (" << v.x << ", " << v.y << "), mass " << m << ", "
-                    << res.size() << " resistances: (" << got.x << ", " << got.y
-                    << ") instead of (" << want.x << ", " << want.y << ")";
+                    << "velocity (" << v.x << ", " << v.y << "), mass " << m << ", " << res.size()
+                    << " resistances: (" << got.x << ", " << got.y << ") instead of (" << want.x
+                    << ", " << want.y << ")";
             }
         }
     }

@@ -16,20 +16,39 @@ constexpr unsigned char kEnter = 13;
 
 }  // namespace
 
-Session::Session(Game& game_, std::optional<unsigned> seed_, Recorder* recorder_, Replay* replay_)
-    : game(game_), seed(seed_), recorder(recorder_), replay(replay_) {}
+Session::Session(Game& game_, std::optional<unsigned> seed_) : game(game_), seed(seed_) {}
+
+Session::~Session() = default;
+
+void Session::record(std::unique_ptr<Recorder> to_file, unsigned first_seed) {
+    recorder = std::move(to_file);
+    in_memory = false;
+    start_recorded_game(first_seed);
+}
+
+void Session::record_in_memory(unsigned first_seed) {
+    in_memory = true;
+    start_recorded_game(first_seed);
+}
+
+void Session::watch(ReplayFile file) {
+    watched = std::make_unique<Replay>(std::move(file));
+    watched->start(game);
+    current_seed.reset();
+}
 
 void Session::tick() {
-    if (paused) {
+    if (is_paused) {
         return;
     }
-    if (replay != nullptr) {
-        replay->step(game);
+    if (watched) {
+        watched->step(game);
         return;
     }
     const bool was_over = game.get_game_over();
     game.update();
-    if (recorder != nullptr) {
+    // A recording kept in memory is one game: it stops where the game ends.
+    if (recorder && !(in_memory && was_over)) {
         recorder->tick(game, !was_over && game.get_game_over());
     }
 }
@@ -38,16 +57,16 @@ void Session::display() {
     glClear(GL_COLOR_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    if (paused || replay != nullptr) {
+    if (is_paused || watched) {
         // Drawing for real would age the bullets and count the blink: the still picture
         // leaves the game exactly where the pause found it.
         game.draw_still();
-        if (paused) {
+        if (is_paused) {
             draw_paused();
         }
     } else {
         game.draw();
-        if (recorder != nullptr) {
+        if (recorder && !(in_memory && game.get_game_over())) {
             recorder->draw();
         }
     }
@@ -56,14 +75,21 @@ void Session::display() {
 
 void Session::key(unsigned char key) {
     if (key == 'p') {
-        paused = !paused;
+        is_paused = !is_paused;
         return;
     }
-    if (paused || replay != nullptr) {
+    if (is_paused) {
+        return;
+    }
+    if (watched) {
+        if (key == kEnter && watched->finished()) {
+            watched.reset();
+            start_new_game();
+        }
         return;
     }
     if (ship_command(game, key)) {
-        if (recorder != nullptr) {
+        if (recorder && !(in_memory && game.get_game_over())) {
             recorder->key(static_cast<char>(key));
         }
     } else if (key == kEnter && game.get_game_over()) {
@@ -71,12 +97,41 @@ void Session::key(unsigned char key) {
     }
 }
 
+void Session::finish() {
+    if (recorder && !in_memory) {
+        recorder->end(game);
+    }
+}
+
+bool Session::replay_finished() const {
+    return watched && watched->finished();
+}
+
+std::string Session::recording() const {
+    if (!in_memory || !recorder) {
+        return "";
+    }
+    return recorder->text() + summary_line(false, outcome_of(game, recorder->tick_count()));
+}
+
 void Session::start_new_game() {
     const unsigned s = seed ? *seed : static_cast<unsigned>(std::time(nullptr));
-    game.new_game(s);
-    if (recorder != nullptr) {
-        recorder->new_game(s, game);
+    if (in_memory || recorder) {
+        start_recorded_game(s);
+    } else {
+        game.new_game(s);
+        current_seed = s;
     }
+}
+
+void Session::start_recorded_game(unsigned s) {
+    // A recording in memory holds one game; its header reseeds rand(), so it comes first.
+    if (in_memory) {
+        recorder = Recorder::in_memory();
+    }
+    game.new_game(s);
+    current_seed = s;
+    recorder->new_game(s, game);
 }
 
 Viewport square_viewport(int width, int height) {

@@ -4,9 +4,12 @@
 // keys pressed, every tick, frame and command reaches the game as it would reach it directly.
 #pragma once
 
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "game/game.h"
+#include "replay/replay_file.h"
 
 class Recorder;
 class Replay;
@@ -14,11 +17,21 @@ class Replay;
 class Session {
   public:
     // `seed` seeds every new game started with Enter; without one they are seeded from the
-    // clock. A recorder writes down the game as it goes; a replay plays a recorded game
-    // instead of the keys, and then a, d, w, q and Enter do nothing. All three are only
-    // pointed to and outlive the session.
-    Session(Game& game, std::optional<unsigned> seed, Recorder* recorder = nullptr,
-            Replay* replay = nullptr);
+    // clock. The game is only pointed to and outlives the session.
+    Session(Game& game, std::optional<unsigned> seed);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Writes every game to `recorder` as it is played (--record FILE), starting with a new
+    // game from `first_seed`.
+    void record(std::unique_ptr<Recorder> recorder, unsigned first_seed);
+    // Keeps each game's recording in memory, a fresh one per game, until the game ends (the
+    // page, which has no files), starting with a new game from `first_seed`.
+    void record_in_memory(unsigned first_seed);
+    // Plays the recorded `file` instead of the keys, from its first game: a, d, w, q and Enter
+    // do nothing until it has played its last record.
+    void watch(ReplayFile file);
 
     // One timer tick: a tick of the game (or of the replay), unless paused.
     void tick();
@@ -27,17 +40,33 @@ class Session {
     // shown here.
     void display();
     // A key from the keyboard: a, d, w, q steer and fire, p pauses and resumes, Enter starts a
-    // new game once the game is over. Paused, only p acts.
+    // new game once the game is over (or a watched replay has ended). Paused, only p acts.
     void key(unsigned char key);
+
+    // The program ends: a recording to a file gets its summary, last.
+    void finish();
+
+    bool paused() const { return is_paused; }
+    // The replay being watched, if any.
+    const Replay* replay() const { return watched.get(); }
+    bool replay_finished() const;
+    // The game in play's recording as a file, its summary last: what record_in_memory kept so
+    // far. Empty without it.
+    std::string recording() const;
+    // The seed the game in play started from, when the session knows it.
+    std::optional<unsigned> game_seed() const { return current_seed; }
 
   private:
     void start_new_game();
+    void start_recorded_game(unsigned seed);
 
     Game& game;
     std::optional<unsigned> seed;
-    Recorder* recorder;
-    Replay* replay;
-    bool paused = false;
+    std::unique_ptr<Recorder> recorder;  // every game, to a file
+    bool in_memory = false;              // each game, kept by `recorder` in memory
+    std::unique_ptr<Replay> watched;
+    std::optional<unsigned> current_seed;
+    bool is_paused = false;
 };
 
 // The largest square that fits a window of width by height pixels, centred: the field keeps

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "math/trig.h"
 
@@ -93,8 +94,15 @@ void Shape::draw() {
     glBegin(draw_mode);
     points_transf.clear();
     box_valid = !points.empty();
-    const float c = vmath::cos(body_angle);
-    const float s = vmath::sin(body_angle);
+    uint32_t angle_bits;
+    std::memcpy(&angle_bits, &body_angle, sizeof angle_bits);
+    if (angle_bits != turned_angle_bits) {
+        turned_angle_bits = angle_bits;
+        turned_cos = vmath::cos(body_angle);
+        turned_sin = vmath::sin(body_angle);
+    }
+    const float c = turned_cos;
+    const float s = turned_sin;
     for (const Vector p : points) {
         const Vector q{p.x * c - p.y * s + position.x, p.x * s + p.y * c + position.y};
         points_transf.push_back(q);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "geometry/segment_probe.h"
@@ -85,6 +86,12 @@ class Shape {
     Vector box_half{0, 0};  // half the width and half the height
     float box_reach = 0;    // the largest coordinate, in size, of the box
     bool box_valid = false;
+
+    // The cosine and sine of the body angle they were last worked out for (by its bits): most
+    // bodies never turn, so draw works them out once, not every frame.
+    uint32_t turned_angle_bits = 0x7fc00000u;  // a NaN: no angle yet
+    float turned_cos = 1;
+    float turned_sin = 0;
 
   protected:
     // Edge wrap of the ship, bullets and asteroids: y then x, strictly past an edge goes to

@@ -1,5 +1,11 @@
 #include "math/reduce.h"
 
+#include <cfloat>
+
+// Every float and double operation must round once, to its own format: no x87 extended
+// precision (nor fused multiply-adds, which the build turns off).
+static_assert(FLT_EVAL_METHOD == 0, "the game's math needs float and double evaluated as such");
+
 namespace vmath {
 namespace {
 

@@ -171,7 +171,7 @@ class ReplayReader::Records {
         return true;
     }
 
-    const RandProbe& probe;
+    const RandProbe probe;  // a copy: the reader may outlive the caller's
     ReplayFile& file;
     uint32_t ticks = 0;
     bool any_game = false;

@@ -7,15 +7,12 @@ draws them, keys act, the game keeps 20 ticks a second, and ?seed=58 lays out wh
 
 Usage: browser_test.py WEB_DIR VELMORA_BINARY SCREENSHOT_DIR FONT_SOURCE
 """
-import http.server
 import math
 import os
 import re
 import struct
 import subprocess
 import sys
-import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -23,39 +20,7 @@ from xsession import (BLACK, GREEN, SIZE, WHITE, Checks, Game, Xvfb, layout,  # 
                       light_red_bullets, near_match, parse_ppm, plain_invader_x, same_tick,
                       ship_drawn_at_angle)
 
-from selenium import webdriver  # noqa: E402
-from selenium.webdriver.chrome.service import Service  # noqa: E402
-
-CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader",
-                  "--enable-unsafe-swiftshader", "--no-first-run", "--disable-sync",
-                  "--disable-background-networking", "--disable-component-update"]
-
-
-def serve(directory):
-    """Serves `directory` on a free local port; returns the server and its address."""
-    class Quiet(http.server.SimpleHTTPRequestHandler):
-        def __init__(self, *args, **kwargs):
-            super().__init__(*args, directory=directory, **kwargs)
-
-        def log_message(self, *args):
-            pass
-
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Quiet)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server, f"http://127.0.0.1:{server.server_address[1]}/"
-
-
-def browser(*extra):
-    options = webdriver.ChromeOptions()
-    for flag in CHROMIUM_FLAGS + ["--user-data-dir=" + tempfile.mkdtemp()] + list(extra):
-        options.add_argument(flag)
-    options.binary_location = "/usr/bin/chromium"
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    # A page of exactly 800 by 800 pixels: the canvas then sits on whole pixels.
-    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
-                           {"width": 800, "height": 800, "deviceScaleFactor": 1, "mobile": False})
-    return driver
+from chromium import browser, serve  # noqa: E402
 
 
 def canvas_shot(driver, started):

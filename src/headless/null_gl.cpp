@@ -1,4 +1,6 @@
-// A stand-in for the GL and GLUT calls that does nothing, so a benchmark times the game alone.
+// The GL and GLUT calls the game makes, doing nothing: what a game without a window draws into
+// (a headless replay, the leaderboard server's verification, a benchmark), so that none of them
+// links a GL or GLUT library.
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 

@@ -1,0 +1,27 @@
+// The program as the toolkit runs it: the command line read, the session set up to play,
+// record or replay, the window opened, the callbacks registered and the main loop entered.
+// Each platform's entry point (main.cpp on the desktop, src/web/ in the page) calls run_shell.
+#pragma once
+
+#include "app/session.h"
+#include "game/game.h"
+
+// What differs between the platforms the shell runs on.
+struct Platform {
+    // Keep each game's recording in memory, for the page to offer (a page has no files).
+    bool record_in_memory = false;
+    // End the program when a watched replay has played its last record (a page stays).
+    bool exit_after_replay = true;
+};
+
+// Runs the game; returns the exit status.
+int run_shell(int argc, char** argv, Game& game, const Platform& platform);
+
+// The session the callbacks drive, once run_shell has set it up; null before.
+Session* running_session();
+
+// The toolkit's callbacks.
+void init();
+void display();
+void update(int value);
+void keyboard(unsigned char key, int x, int y);

@@ -1,0 +1,112 @@
+// velmora_trace: plays games without a window and writes every tick's check value, one per
+// line, so that two builds of the game (the desktop's and the browser's wasm, run under node)
+// can be compared tick by tick. Built natively and with Emscripten from this same file.
+//
+//   velmora_trace OUT seed S ticks N   a game from seed S with scripted keys, N ticks; a game
+//                                      that ends is followed by a new one from the next seed
+//   velmora_trace OUT replay FILE      the recording in FILE, replayed; then its verdict
+//
+// The scripted keys come from the project's own generator (xorshift32 on whole numbers), the
+// same on every platform.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "game/game.h"
+#include "replay/check_value.h"
+#include "replay/replay.h"
+
+namespace {
+
+class Script {
+  public:
+    explicit Script(uint32_t seed) : state(seed * 2654435761u + 0x9e3779b9u) {
+        if (state == 0) {
+            state = 1;
+        }
+    }
+    uint32_t next() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    }
+
+  private:
+    uint32_t state;
+};
+
+// Up to two keys before a tick, and now and then one between the tick and its frame; long
+// stretches of turning and firing, with thrust in bursts.
+void keys_for(Script& script, Game& game) {
+    const uint32_t r = script.next();
+    const char keys[] = {'a', 'd', 'w', 'q', 'q', 'a', 'q', 'w'};
+    for (int i = 0; i < static_cast<int>(r % 3); ++i) {
+        ship_command(game, static_cast<unsigned char>(keys[(r >> (3 + 3 * i)) % 8]));
+    }
+}
+
+int trace_seed(std::FILE* out, unsigned seed, long ticks) {
+    Game game;
+    game.new_game(seed);
+    Script script(seed);
+    unsigned next_seed = seed;
+    for (long t = 1; t <= ticks; ++t) {
+        if (game.get_game_over()) {
+            game.new_game(++next_seed);
+        }
+        keys_for(script, game);
+        game.update();
+        if (script.next() % 5 == 0) {
+            ship_command(game, 'q');
+        }
+        game.draw_world();
+        std::fprintf(out, "%ld %08x\n", t, static_cast<unsigned>(check_value(game)));
+    }
+    return 0;
+}
+
+int trace_replay(std::FILE* out, const std::string& path) {
+    ReplayFile file;
+    std::string error;
+    if (!load_replay(path, file, error)) {
+        std::fprintf(stderr, "velmora_trace: %s\n", error.c_str());
+        return 2;
+    }
+    const int version = file.version;
+    Game game;
+    Replay replay(std::move(file));
+    replay.start(game);
+    while (!replay.finished()) {
+        replay.step(game);
+        std::fprintf(out, "%ld %08x\n", replay.ticks(),
+                     static_cast<unsigned>(check_value(game, version)));
+    }
+    std::fprintf(out, "%s %s\n", to_string(outcome_of(game, replay.ticks())).c_str(),
+                 replay.divergence().empty() ? "matched" : replay.divergence().c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 2 ? argv[2] : "";
+    if (!((argc == 6 && mode == "seed" && std::string(argv[4]) == "ticks") ||
+          (argc == 4 && mode == "replay"))) {
+        std::fprintf(stderr,
+                     "usage: velmora_trace OUT seed S ticks N | velmora_trace OUT replay FILE\n");
+        return 2;
+    }
+    std::FILE* out = std::fopen(argv[1], "w");
+    if (out == nullptr) {
+        std::perror(argv[1]);
+        return 2;
+    }
+    const int status =
+        mode == "seed" ? trace_seed(out, static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)),
+                                    std::strtol(argv[5], nullptr, 10))
+                       : trace_replay(out, argv[3]);
+    std::fclose(out);
+    return status;
+}

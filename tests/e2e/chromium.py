@@ -1,0 +1,61 @@
+"""Helpers for tests that drive the page in headless Chromium through selenium: a local web
+server for the browser build (and any other folders), and a browser with a private profile.
+
+Run such tests with /usr/bin/python3: Debian's selenium is installed for it.
+"""
+import http.server
+import os
+import tempfile
+import threading
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+
+CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader",
+                  "--enable-unsafe-swiftshader", "--no-first-run", "--disable-sync",
+                  "--disable-background-networking", "--disable-component-update"]
+
+
+def serve(directory, extra=None):
+    """Serves `directory` on a free local port, and each folder of `extra` ({"/url/": dir})
+    under its path; returns the server and its address."""
+    extra = extra or {}
+
+    class Quiet(http.server.SimpleHTTPRequestHandler):
+        def __init__(self, *args, **kwargs):
+            super().__init__(*args, directory=directory, **kwargs)
+
+        def translate_path(self, path):
+            for prefix, folder in extra.items():
+                if path.startswith(prefix):
+                    return os.path.join(folder, path[len(prefix):].split("?")[0])
+            return super().translate_path(path)
+
+        def log_message(self, *args):
+            pass
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Quiet)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, f"http://127.0.0.1:{server.server_address[1]}/"
+
+
+def browser(*extra, downloads=None, width=800, height=800, mobile=False):
+    """Headless Chromium on a page of exactly width by height CSS pixels (the canvas then sits
+    on whole pixels); files it downloads go to `downloads`."""
+    options = webdriver.ChromeOptions()
+    for flag in CHROMIUM_FLAGS + ["--user-data-dir=" + tempfile.mkdtemp()] + list(extra):
+        options.add_argument(flag)
+    options.binary_location = "/usr/bin/chromium"
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           {"width": width, "height": height, "deviceScaleFactor": 1,
+                            "mobile": mobile})
+    if downloads:
+        driver.execute_cdp_cmd("Page.setDownloadBehavior",
+                               {"behavior": "allow", "downloadPath": downloads})
+    return driver
+
+
+def console_errors(driver):
+    return [e["message"] for e in driver.get_log("browser") if e["level"] == "SEVERE"]
