@@ -172,6 +172,90 @@ TEST(Session, EnterAfterGameOverStartsTheSameGameAsAFreshStart) {
     EXPECT_EQ(session_frame(session), first_frame);
 }
 
+// How one designed key can be pressed: a key code, or a special key (the arrows).
+struct Press {
+    int code;
+    bool special;
+};
+
+// A scripted game of `ticks` ticks from seed 11, recorded in memory, each designed key pressed
+// as `press_for` says; its frames and its recording.
+std::pair<std::vector<std::string>, std::string> play_pressing(int ticks,
+                                                               Press (*press_for)(char)) {
+    Game game;
+    Session session(game, 11);
+    session.record_in_memory(11);
+    std::vector<std::string> frames;
+    for (int t = 0; t < ticks; ++t) {
+        for (const char* k = keys_at(t); *k != '\0'; ++k) {
+            const Press p = press_for(*k);
+            p.special ? session.special(p.code) : session.key(static_cast<unsigned char>(p.code));
+        }
+        if (t == ticks / 2) {  // a pause in the middle, on and off
+            const Press p = press_for('p');
+            session.key(static_cast<unsigned char>(p.code));
+            session.tick();
+            session.key(static_cast<unsigned char>(p.code));
+        }
+        session.tick();
+        frames.push_back(session_frame(session));
+    }
+    return {frames, session.recording()};
+}
+
+TEST(Session, ArrowsSpaceAndUpperCaseAreTheDesignedKeysExactly) {
+    const auto letters = play_pressing(120, [](char k) { return Press{k, false}; });
+    const auto upper = play_pressing(120, [](char k) { return Press{k - 'a' + 'A', false}; });
+    const auto arrows = play_pressing(120, [](char k) {
+        switch (k) {
+            case 'a':
+                return Press{GLUT_KEY_LEFT, true};
+            case 'd':
+                return Press{GLUT_KEY_RIGHT, true};
+            case 'w':
+                return Press{GLUT_KEY_UP, true};
+            case 'q':
+                return Press{' ', false};
+            default:
+                return Press{'P', false};
+        }
+    });
+    ASSERT_NE(letters.second.find("\nk q\n"), std::string::npos);
+    EXPECT_EQ(upper.first, letters.first);
+    EXPECT_EQ(upper.second, letters.second);
+    EXPECT_EQ(arrows.first, letters.first);
+    EXPECT_EQ(arrows.second, letters.second);
+}
+
+TEST(Session, OtherKeysAndTheDownArrowDoNothing) {
+    for (const int code : {'s', 'S', 'x', '1', '\t', 'e'}) {
+        EXPECT_EQ(designed_key(static_cast<unsigned char>(code)), code);
+    }
+    Game game;
+    game.new_game(11);
+    Session session(game, 11);
+    session.special(GLUT_KEY_DOWN);
+    session.special(GLUT_KEY_F1);
+    session.key('x');
+    session.tick();
+    EXPECT_EQ(game.get_world().get_ship()->get_body_angle(), 0);
+    EXPECT_FALSE(session.paused());
+}
+
+TEST(Session, AHiddenWindowPausesAndOnlyPResumes) {
+    Game game;
+    game.new_game(11);
+    Session session(game, 11);
+    session.pause();
+    session.pause();  // pausing twice does not resume
+    EXPECT_TRUE(session.paused());
+    session.key('q');
+    session.key('\r');
+    EXPECT_TRUE(session.paused());
+    session.key('P');
+    EXPECT_FALSE(session.paused());
+}
+
 TEST(Viewport, TheFieldIsTheLargestCentredSquare) {
     struct Case {
         int w, h, x, y, side;

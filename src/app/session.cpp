@@ -73,7 +73,8 @@ void Session::display() {
     glutSwapBuffers();
 }
 
-void Session::key(unsigned char key) {
+void Session::key(unsigned char pressed) {
+    const unsigned char key = designed_key(pressed);
     if (key == 'p') {
         is_paused = !is_paused;
         return;
@@ -100,6 +101,22 @@ void Session::key(unsigned char key) {
 void Session::finish() {
     if (recorder && !in_memory) {
         recorder->end(game);
+    }
+}
+
+void Session::special(int key) {
+    switch (key) {
+        case GLUT_KEY_LEFT:
+            Session::key('a');
+            break;
+        case GLUT_KEY_RIGHT:
+            Session::key('d');
+            break;
+        case GLUT_KEY_UP:
+            Session::key('w');
+            break;
+        default:
+            break;
     }
 }
 
@@ -132,6 +149,21 @@ void Session::start_recorded_game(unsigned s) {
     game.new_game(s);
     current_seed = s;
     recorder->new_game(s, game);
+}
+
+unsigned char designed_key(unsigned char key) {
+    switch (key) {
+        case 'A':
+        case 'D':
+        case 'W':
+        case 'Q':
+        case 'P':
+            return static_cast<unsigned char>(key - 'A' + 'a');
+        case ' ':
+            return 'q';
+        default:
+            return key;
+    }
 }
 
 Viewport square_viewport(int width, int height) {

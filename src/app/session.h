@@ -41,7 +41,12 @@ class Session {
     void display();
     // A key from the keyboard: a, d, w, q steer and fire, p pauses and resumes, Enter starts a
     // new game once the game is over (or a watched replay has ended). Paused, only p acts.
+    // Space and the upper-case A, D, W, Q and P (Caps Lock, Shift) are those keys exactly.
     void key(unsigned char key);
+    // A special key from the keyboard: the arrows left, right and up are a, d and w exactly.
+    void special(int key);
+    // Pauses, unless paused already: the window went out of sight. Only p resumes.
+    void pause() { is_paused = true; }
 
     // The program ends: a recording to a file gets its summary, last.
     void finish();
@@ -68,6 +73,10 @@ class Session {
     std::optional<unsigned> current_seed;
     bool is_paused = false;
 };
+
+// The designed key a key stands for: A, D, W, Q, P for their lower-case letters, Space for q;
+// any other key as it is.
+unsigned char designed_key(unsigned char key);
 
 // The largest square that fits a window of width by height pixels, centred: the field keeps
 // its shape and the rest of the window stays black.

@@ -29,6 +29,16 @@ void closing() {
 void special(int key, int /*x*/, int /*y*/) {
     if (key == GLUT_KEY_F11) {
         glutFullScreenToggle();
+    } else {
+        session->special(key);
+    }
+}
+
+// A window iconified (or otherwise unmapped) pauses the game, as p does: nothing is lost while
+// nobody is looking, and only p resumes, when the player is ready.
+void window_status(int status) {
+    if (status == GLUT_HIDDEN) {
+        session->pause();
     }
 }
 
@@ -139,6 +149,7 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
     glutTimerFunc(50, update, 1);
     glutKeyboardFunc(keyboard);
     glutSpecialFunc(special);
+    glutWindowStatusFunc(window_status);
     glutReshapeFunc(reshape);
     // Closing the window or Esc returns here, so the game can finish its business.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);

@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "web/font_9x15.h"
@@ -41,10 +42,10 @@ float field_y(float py) {
     return 2 * (py - viewport.y) / viewport.height - 1;
 }
 
-// Fills pixels x0 .. x1 - 1 of pixel row y: two triangles whose edges lie on pixel borders, so
-// exactly those pixel centres are inside.
-void fill_run(int x0, int x1, int y) {
-    const float l = field_x(x0), r = field_x(x1), b = field_y(y), t = field_y(y + 1);
+// Fills pixels x0 .. x1 - 1 of pixel rows y0 .. y1 - 1: two triangles whose edges lie on pixel
+// borders, so exactly those pixel centres are inside.
+void fill_run(int x0, int x1, int y0, int y1) {
+    const float l = field_x(x0), r = field_x(x1), b = field_y(y0), t = field_y(y1);
     glVertex2f(l, b);
     glVertex2f(r, b);
     glVertex2f(r, t);
@@ -86,19 +87,27 @@ extern "C" void glRasterPos2f(GLfloat x, GLfloat y) {
 // The font's address is all the game passes; there is one font.
 void* glutBitmap9By15 = nullptr;
 
+// The page draws the field at the screen's own pixels (two or three to a CSS pixel on a phone),
+// where 9 by 15 pixels would be too small to read: each pixel of the font becomes a square of
+// this many, so the text keeps its size against the field, as on the desktop's 500 pixels.
+int glyph_scale() {
+    return std::max(1, static_cast<int>(std::lround(viewport.width / 500.0)));
+}
+
 extern "C" void glutBitmapCharacter(void* /*font*/, int character) {
     if (!raster.valid) {
         return;
     }
+    const int scale = glyph_scale();
     const Glyph* glyph = find_glyph(static_cast<char>(character));
     if (glyph != nullptr) {
         const int left = static_cast<int>(std::floor(raster.x));
-        const int bottom = static_cast<int>(std::floor(raster.y)) - kGlyphDescent;
+        const int bottom = static_cast<int>(std::floor(raster.y)) - kGlyphDescent * scale;
         emscripten_glColor3f(raster.colour.r, raster.colour.g, raster.colour.b);
         emscripten_glBegin(GL_TRIANGLES);
         for (int row = 0; row < kGlyphHeight; ++row) {
             const char* pixels = glyph->rows[row];
-            const int y = bottom + kGlyphHeight - 1 - row;
+            const int y = bottom + (kGlyphHeight - 1 - row) * scale;
             for (int x = 0; x < kGlyphWidth;) {
                 if (pixels[x] != '#') {
                     ++x;
@@ -108,14 +117,14 @@ extern "C" void glutBitmapCharacter(void* /*font*/, int character) {
                 while (end < kGlyphWidth && pixels[end] == '#') {
                     ++end;
                 }
-                fill_run(left + x, left + end, y);
+                fill_run(left + x * scale, left + end * scale, y, y + scale);
                 x = end;
             }
         }
         glEnd();
         emscripten_glColor3f(current.r, current.g, current.b);
     }
-    raster.x += kGlyphWidth;  // the glyph's advance, as the desktop moves the raster position
+    raster.x += kGlyphWidth * scale;  // the glyph's advance, as the desktop moves the raster
 }
 
 // A page has no main loop to leave: Esc does nothing there.
@@ -128,6 +137,9 @@ extern "C" void glutFullScreenToggle() {
         glutFullScreen();
     }
 }
+
+// The page's script pauses the game when its tab is hidden (web/index.html).
+extern "C" void glutWindowStatusFunc(void (* /*callback*/)(int)) {}
 
 // The desktop shell asks to get control back when the window closes, and to hear of it; a page
 // just closes.

@@ -94,6 +94,8 @@ def run(check, url, binary, out_dir, font_source):
             check("the plain invader crosses at 20 ticks a second, within 2%", False, "not seen")
 
         canvas = driver.find_element("id", "canvas")
+        check("without a touch screen the on-screen buttons stay hidden",
+              not driver.find_element("id", "touch").is_displayed())
         check("the canvas has the keyboard focus",
               driver.execute_script("return document.activeElement.id") == "canvas")
         canvas.send_keys("a" * 16)

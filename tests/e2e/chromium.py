@@ -39,9 +39,11 @@ def serve(directory, extra=None):
     return server, f"http://127.0.0.1:{server.server_address[1]}/"
 
 
-def browser(*extra, downloads=None, width=800, height=800, mobile=False):
+def browser(*extra, downloads=None, width=800, height=800, mobile=False, scale=1, touch=False,
+            before_load=None):
     """Headless Chromium on a page of exactly width by height CSS pixels (the canvas then sits
-    on whole pixels); files it downloads go to `downloads`."""
+    on whole pixels), `scale` device pixels to a CSS pixel, a touch screen if `touch`; files it
+    downloads go to `downloads`; the script `before_load` runs before each page's own."""
     options = webdriver.ChromeOptions()
     for flag in CHROMIUM_FLAGS + ["--user-data-dir=" + tempfile.mkdtemp()] + list(extra):
         options.add_argument(flag)
@@ -49,8 +51,13 @@ def browser(*extra, downloads=None, width=800, height=800, mobile=False):
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
-                           {"width": width, "height": height, "deviceScaleFactor": 1,
+                           {"width": width, "height": height, "deviceScaleFactor": scale,
                             "mobile": mobile})
+    if touch:
+        driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled",
+                               {"enabled": True, "maxTouchPoints": 5})
+    if before_load:
+        driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": before_load})
     if downloads:
         driver.execute_cdp_cmd("Page.setDownloadBehavior",
                                {"behavior": "allow", "downloadPath": downloads})

@@ -5,7 +5,8 @@
   game-over.replay        seed 7, no keys: the rocks and the aimed invader's shots end the game
   key-before-frame.replay seed 58: shots sent to the unmapped (minimised) window just as it is
                           mapped again, so some reach the game after a tick and before that
-                          tick's frame is drawn
+                          tick's frame is drawn (an unmapped window pauses the game: p, sent
+                          to it at once, lets the ticks go on undrawn)
 
 Each is played until its file shows what it is kept for, then ended with Esc. Run it again only
 when a change to the game is meant to change how it plays: the replays then fail until it is.
@@ -73,12 +74,15 @@ def until_game_over(path):
 
 
 def keys_while_unmapped(game):
-    """Turns and fires; now and then the window is unmapped, ticks go on undrawn, and a shot
-    is sent just as the window is mapped again: the shot follows a tick, the frame it."""
+    """Turns and fires; now and then the window is unmapped (which pauses the game; p resumes
+    it), ticks go on undrawn, and a shot is sent just as the window is mapped again: the shot
+    follows a tick, the frame it."""
     game.wait_until(2.0)
     for i in range(12):
         game.keys("a", "q", "a")
         game.x.run("xdotool", "windowunmap", "--sync", game.window)
+        time.sleep(0.05)
+        game.x.run("xdotool", "key", "--window", game.window, "p")
         time.sleep(0.1 + 0.013 * i)
         game.x.run("xdotool", "key", "--window", game.window, "q", "windowmap", game.window)
         game.x.run("xdotool", "windowmove", game.window, "0", "0")

@@ -214,7 +214,8 @@ class Xvfb:
 
 
 class Game:
-    """The game in its own window on `x`, moved to `at`. Times are seconds since it appeared."""
+    """The game in its own window on `x`, moved to `at` (None: left where it opened). Times are
+    seconds since it appeared."""
 
     def __init__(self, x, binary, args=(), at=(0, 0), env=None):
         self.x = x
@@ -236,7 +237,8 @@ class Game:
             time.sleep(0.02)
         self.first_size = self.size()
         # Without a window manager the window sits at (-1, -1) until moved.
-        x.run("xdotool", "windowmove", self.window, str(at[0]), str(at[1]))
+        if at is not None:
+            x.run("xdotool", "windowmove", self.window, str(at[0]), str(at[1]))
 
     def size(self):
         info = self.x.run("xwininfo", "-id", self.window)

@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""Every usual way of playing is the designed key exactly, in real windows under Xvfb: three
+games from seed 58, recorded, side by side, take the same keys at the same ticks, one with a, d,
+w, q, one with the arrows and Space, one with Caps Lock on; their pictures at the same tick are
+the same to the pixel and their recordings the same to the byte. A fourth game is iconified
+(unmapped, as a window manager does it): it pauses, and only p resumes it.
+
+Each key is sent as soon as the game's recording shows the tick it is meant to follow, so it
+reaches the game between that tick and the next, whatever the machine's timing.
+
+Usage: controls_test.py VELMORA_BINARY SCREENSHOT_DIR
+"""
+import os
+import sys
+import tempfile
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from xsession import GREEN, Checks, Game, Xvfb  # noqa: E402
+
+# (tick, key): after which tick each key is pressed, in the letters the design knows. The first
+# comes once all three windows are up.
+PLAN = [(60, "a"), (62, "a"), (65, "q"), (70, "w"), (72, "w"), (80, "d"), (85, "q"),
+        (90, "q"), (100, "a"), (105, "w"), (110, "q"), (120, "d"), (125, "q"), (140, "w"),
+        (150, "q"), (170, "p")]
+ARROWS = {"a": "Left", "d": "Right", "w": "Up", "q": "space", "p": "P"}
+
+
+def ticks_in(path):
+    with open(path) as f:
+        return f.read().count("\nt ")
+
+
+def wait_for_tick(path, tick, timeout=30):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if ticks_in(path) >= tick:
+            return ticks_in(path) == tick
+        time.sleep(0.002)
+    raise RuntimeError(f"{path}: no tick {tick} in {timeout} s")
+
+
+def play(game, path, send, late):
+    """Sends each key of the plan right after its tick; notes any that came too late."""
+    for tick, key in PLAN:
+        if not wait_for_tick(path, tick):
+            late.append((path, tick))
+        send(game, key)
+
+
+def with_letters(game, key):
+    game.x.run("xdotool", "key", "--window", game.window, key)
+
+
+def with_arrows(game, key):
+    game.x.run("xdotool", "key", "--window", game.window, ARROWS[key])
+
+
+def with_caps_lock(game, key):
+    # The real keyboard (XTest) into the focused window, the server's Caps Lock on.
+    game.x.run("xdotool", "key", key)
+
+
+def paused_picture(shot):
+    """Green "PAUSED" a line above the middle: pixels in its row."""
+    return shot.count(GREEN, 190, 215, 310, 240) > 30
+
+
+def run(check, x, binary, out_dir, tmp):
+    paths = [os.path.join(tmp, name + ".replay") for name in ("letters", "arrows", "caps")]
+    games = []
+    try:
+        # Placed by the toolkit as they open: a window moved later is drawn once more, at a
+        # moment that differs between them, and a draw ages the bullets and counts the blink.
+        for i, path in enumerate(paths):
+            games.append(Game(x, binary, ["--seed", "58", "--record", path,
+                                          "-geometry", f"+{510 * i}+0"], at=None))
+        caps = games[2]
+        x.run("xdotool", "mousemove", "--window", caps.window, "250", "150")
+        x.run("xdotool", "windowfocus", "--sync", caps.window)
+        x.run("xdotool", "key", "Caps_Lock")
+        late = []
+        players = [threading.Thread(target=play, args=(g, p, send, late))
+                   for g, p, send in zip(games, paths, (with_letters, with_arrows,
+                                                        with_caps_lock))]
+        for t in players:
+            t.start()
+        for t in players:
+            t.join()
+        x.run("xdotool", "key", "Caps_Lock")
+        check("every key reached its game right after its tick", not late, str(late))
+        time.sleep(0.3)
+        shots = [g.shot(name, out_dir) for g, name in zip(games, ("letters", "arrows", "caps"))]
+        check("all three paused at the same tick (P with Caps Lock or Shift pauses)",
+              all(paused_picture(s) for s in shots) and
+              len({ticks_in(p) for p in paths}) == 1, str([ticks_in(p) for p in paths]))
+        check("arrows and Space give the very picture of a, d, w, q",
+              shots[0].data == shots[1].data)
+        check("Caps Lock letters give the very picture of a, d, w, q",
+              shots[0].data == shots[2].data)
+        for g in games:
+            g.keys("Escape")
+        codes = [g.exit_code() for g in games]
+        check("the three games quit with 0", codes == [0, 0, 0], str(codes))
+        texts = []
+        for p in paths:
+            with open(p) as f:
+                texts.append(f.read())
+        check("the recordings are the same to the byte, with the designed key names",
+              texts[0] == texts[1] == texts[2] and "\nk q\n" in texts[0] and
+              texts[0].count("\nk ") == len(PLAN) - 1,
+              f"{[len(t) for t in texts]} bytes, {texts[0].count(chr(10) + 'k ')} keys")
+    finally:
+        for g in games:
+            g.stop()
+
+
+def iconified(check, x, binary, out_dir, tmp):
+    path = os.path.join(tmp, "iconified.replay")
+    game = Game(x, binary, ["--seed", "7", "--record", path])
+    try:
+        wait_for_tick(path, 20)
+        x.run("xdotool", "windowunmap", "--sync", game.window)
+        time.sleep(0.3)
+        at = ticks_in(path)
+        time.sleep(1.0)
+        check("an iconified window pauses the game", ticks_in(path) == at,
+              f"{ticks_in(path) - at} ticks while hidden")
+        x.run("xdotool", "windowmap", "--sync", game.window)
+        x.run("xdotool", "windowmove", game.window, "0", "0")
+        time.sleep(0.5)
+        check("brought back, it is still paused under PAUSED",
+              ticks_in(path) == at and paused_picture(game.shot("iconified", out_dir)))
+        game.keys("p")
+        time.sleep(0.5)
+        check("p resumes it", ticks_in(path) > at + 3)
+        game.keys("Escape")
+        check("and it quits with 0", game.exit_code() == 0)
+    finally:
+        game.stop()
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    binary, out_dir = os.path.abspath(sys.argv[1]), sys.argv[2]
+    os.makedirs(out_dir, exist_ok=True)
+    check = Checks(out_dir)
+    with Xvfb(1600, 600) as x, tempfile.TemporaryDirectory() as tmp:
+        try:
+            run(check, x, binary, out_dir, tmp)
+            iconified(check, x, binary, out_dir, tmp)
+        except Exception as error:  # report, then fail the test
+            check("scenario ran to the end", False, repr(error))
+    print(f"{check.passes} passed, {len(check.failures)} failed")
+    sys.exit(1 if check.failures else 0)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,135 @@
+// Ways to play besides the keyboard: on-screen buttons on a touch screen, gamepads, and a pause
+// whenever the tab is hidden; and a field that fits the screen. Every control is exactly a key
+// of the game's (a, d, w, q, p), sent as the keyboard sends it.
+'use strict';
+(function () {
+  var V = window.Velmora;
+  var panel = document.getElementById('touch');
+  var main = document.querySelector('main');
+
+  // Held controls act as held keys do: once at once, then 25 times a second after 0.4 s.
+  // Several can be held together; a control held by several sources (two fingers, a finger
+  // and a gamepad) acts once. Pause acts once a press: repeating, it would undo itself.
+  var keys = { left: 'a', right: 'd', thrust: 'w', fire: 'q', pause: 'p' };
+  var held = {};
+  var press = function (action, source) {
+    var h = held[action] || (held[action] = { sources: {}, count: 0, timer: null });
+    if (h.sources[source]) {
+      return;
+    }
+    h.sources[source] = true;
+    if (++h.count > 1) {
+      return;
+    }
+    V.key(keys[action]);
+    if (action === 'pause') {
+      return;
+    }
+    var repeat = function () {
+      V.key(keys[action]);
+      h.timer = setTimeout(repeat, 40);
+    };
+    h.timer = setTimeout(repeat, 400);
+  };
+  var release = function (action, source) {
+    var h = held[action];
+    if (!h || !h.sources[source]) {
+      return;
+    }
+    delete h.sources[source];
+    if (--h.count === 0) {
+      clearTimeout(h.timer);
+    }
+  };
+  var releaseAll = function () {
+    Object.keys(held).forEach(function (action) {
+      Object.keys(held[action].sources).forEach(function (source) { release(action, source); });
+    });
+  };
+
+  // Touch screens: the buttons, which never scroll or zoom the page.
+  var touch = 'ontouchstart' in window || navigator.maxTouchPoints > 0;
+  panel.hidden = !touch;
+  main.classList.toggle('touch', touch);
+  Array.prototype.forEach.call(panel.querySelectorAll('button'), function (button) {
+    var action = button.dataset.action;
+    var up = function (event) { release(action, 'pointer' + event.pointerId); };
+    button.addEventListener('pointerdown', function (event) {
+      event.preventDefault();
+      press(action, 'pointer' + event.pointerId);
+    });
+    button.addEventListener('pointerup', up);
+    button.addEventListener('pointercancel', up);
+    button.addEventListener('pointerleave', up);
+    button.addEventListener('contextmenu', function (event) { event.preventDefault(); });
+  });
+  ['touchstart', 'touchmove', 'touchend'].forEach(function (type) {
+    panel.addEventListener(type, function (event) { event.preventDefault(); }, { passive: false });
+  });
+
+  // Gamepads (standard mapping): D-pad or left stick to turn, A or the right trigger to
+  // thrust, B or X to fire, Start to pause. Read every frame, so one plugged in or pulled out
+  // mid-game just works.
+  var pads = function () {
+    var now = { left: false, right: false, thrust: false, fire: false, pause: false };
+    var all = navigator.getGamepads ? navigator.getGamepads() : [];
+    for (var i = 0; i < all.length; ++i) {
+      var pad = all[i];
+      if (!pad) {
+        continue;
+      }
+      var down = function (n) {
+        var b = pad.buttons[n];
+        return !!b && (b.pressed || b.value > 0.5);
+      };
+      var x = pad.axes.length > 0 ? pad.axes[0] : 0;
+      now.left = now.left || down(14) || x < -0.5;
+      now.right = now.right || down(15) || x > 0.5;
+      now.thrust = now.thrust || down(0) || down(7);
+      now.fire = now.fire || down(1) || down(2);
+      now.pause = now.pause || down(9);
+    }
+    Object.keys(now).forEach(function (action) {
+      (now[action] ? press : release)(action, 'gamepad');
+    });
+    requestAnimationFrame(pads);
+  };
+  requestAnimationFrame(pads);
+
+  // A hidden tab pauses the game, as p does, so no game is lost to a switched tab; only p (or
+  // Pause) resumes, when the player is ready.
+  document.addEventListener('visibilitychange', function () {
+    if (!document.hidden) {
+      return;
+    }
+    releaseAll();
+    if (V.loaded() && !V.status().paused) {
+      V.key('p');
+    }
+  });
+
+  // The field: square, at most 500 CSS pixels, as large as the window allows with the
+  // buttons in view, and drawn at the screen's own pixels so that it stays sharp.
+  var fit = function () {
+    var width = document.documentElement.clientWidth;
+    var height = window.innerHeight;
+    var room = [width - 16, height - 16];
+    if (!panel.hidden) {
+      if (width > height) {
+        room[0] -= panel.offsetWidth + 12;
+      } else {
+        room[1] -= panel.offsetHeight + 12;
+      }
+    }
+    var side = Math.max(120, Math.min(500, Math.floor(Math.min(room[0], room[1]))));
+    document.documentElement.style.setProperty('--side', side + 'px');
+    var pixels = Math.round(side * (window.devicePixelRatio || 1));
+    if (V.loaded() && !document.fullscreenElement && V.canvas.width !== pixels) {
+      Module.setCanvasSize(pixels, pixels);  // the game's reshape sets its viewport
+    }
+  };
+  V.fit = fit;
+  window.addEventListener('resize', fit);
+  document.addEventListener('fullscreenchange', function () { setTimeout(fit, 0); });
+  fit();
+})();
