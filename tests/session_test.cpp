@@ -242,6 +242,29 @@ TEST(Session, OtherKeysAndTheDownArrowDoNothing) {
     EXPECT_FALSE(session.paused());
 }
 
+TEST(Session, MShowsMutedInTheCornerUntilPressedAgainPausedOrNot) {
+    Game game;
+    game.new_game(11);
+    Session session(game, 11);
+    const auto muted_shown = [&session] {
+        session_frame(session);
+        for (const gl::Text& t : gl::texts()) {
+            if (t.s == "MUTED") {
+                return t.color.g == 1 && t.x < -0.9f && t.y > 0.9f;
+            }
+        }
+        return false;
+    };
+    EXPECT_FALSE(muted_shown());
+    session.key('m');
+    EXPECT_TRUE(session.muted());
+    EXPECT_TRUE(muted_shown());
+    session.key('p');
+    session.key('M');  // turns off paused too, in upper case too
+    EXPECT_FALSE(session.muted());
+    EXPECT_FALSE(muted_shown());
+}
+
 TEST(Session, AHiddenWindowPausesAndOnlyPResumes) {
     Game game;
     game.new_game(11);

@@ -4,8 +4,11 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "gl_recorder.h"
 #include "world_builder.h"
@@ -497,6 +500,73 @@ TEST_F(World, ABulletSpentBeforeItsFirstDrawIsNeverDrawn) {
     gl::reset();
     world.draw();
     EXPECT_EQ(ship_bullets_drawn(), 0);
+}
+
+// --- Events ------------------------------------------------------------------------------------
+
+// The kinds (and sizes) of the events logged since `from`.
+std::vector<std::pair<int, float>> events_since(const UniverseG& w, uint64_t from) {
+    std::vector<std::pair<int, float>> out;
+    w.get_events().since(from, [&out](const WorldEvent& e) { out.push_back({e.kind, e.size}); });
+    return out;
+}
+
+TEST_F(World, EventsLogShotsThrustHitsAndRocksAsTheyHappen) {
+    empty_world(world);
+    ship_in_play_at(world, 0, 0);
+    uint64_t from = world.get_events().next();
+    world.ship_shot();
+    world.ship_up();
+    EXPECT_EQ(events_since(world, from),
+              (std::vector<std::pair<int, float>>{{WorldEvent::kShipFired, 0},
+                                                  {WorldEvent::kShipThrust, 0}}));
+
+    // Bullets through a big rock (breaks) and a small one (destroyed), an invader's bullet
+    // through the ship (a life), and an invader that fires in this step.
+    empty_world(world);
+    ship_in_play_at(world, 0, 0);
+    const Asteroid* big = add_rock(world, 0.5f, 0.5f, 0.2f, 1);
+    const Vector corner = first_corner(*big);
+    add_bullet(world, corner.x, corner.y, {0.5f, 0}, Bullet::kFromShip);
+    const Asteroid* small = add_rock(world, -0.5f, -0.5f, 0.06f, 1);
+    const Vector small_corner = first_corner(*small);
+    add_bullet(world, small_corner.x, small_corner.y, {0.5f, 0}, Bullet::kFromShip);
+    add_bullet(world, 0.03f, 0.01f, {0.5f, 0}, Bullet::kFromInvader);
+    Invader* shooter = add_invader(world, -0.5f, 0.8f);
+    for (int i = 0; i < 25; ++i) {
+        shooter->update();  // the next update fires
+    }
+    from = world.get_events().next();
+    world.update();
+    std::vector<std::pair<int, float>> happened = events_since(world, from);
+    std::sort(happened.begin(), happened.end());
+    EXPECT_EQ(happened, (std::vector<std::pair<int, float>>{{WorldEvent::kInvaderFired, 0},
+                                                            {WorldEvent::kAsteroidBroke, 0.2f},
+                                                            {WorldEvent::kAsteroidDestroyed, 0.06f},
+                                                            {WorldEvent::kShipHit, 0}}));
+
+    // Out of play the ship neither fires nor thrusts, and logs neither.
+    world.get_ship()->set_state(Ship::kOutOfPlay);
+    from = world.get_events().next();
+    world.ship_shot();
+    world.ship_up();
+    EXPECT_TRUE(events_since(world, from).empty());
+}
+
+TEST(EventLog, KeepsTheLastOnesNumberedInOrder) {
+    EventLog log;
+    for (int i = 0; i < 300; ++i) {
+        log.add(WorldEvent{WorldEvent::kShipFired, static_cast<float>(i), 0});
+    }
+    EXPECT_EQ(log.next(), 300u);
+    std::vector<float> seen;
+    log.since(0, [&seen](const WorldEvent& e) { seen.push_back(e.x); });
+    ASSERT_EQ(seen.size(), EventLog::kKept);
+    EXPECT_EQ(seen.front(), 300 - static_cast<float>(EventLog::kKept));
+    EXPECT_EQ(seen.back(), 299);
+    seen.clear();
+    log.since(298, [&seen](const WorldEvent& e) { seen.push_back(e.x); });
+    EXPECT_EQ(seen, (std::vector<float>{298, 299}));
 }
 
 }  // namespace

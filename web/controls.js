@@ -47,6 +47,16 @@
     });
   };
 
+  // The sound: off and on, as m does; the button shows which.
+  var mute = document.getElementById('mute');
+  mute.addEventListener('click', function () {
+    V.key('m');
+    V.canvas.focus();
+  });
+  V.onStatus(function (status) {
+    mute.setAttribute('aria-pressed', status.muted ? 'true' : 'false');
+  });
+
   // Touch screens: the buttons, which never scroll or zoom the page.
   var touch = 'ontouchstart' in window || navigator.maxTouchPoints > 0;
   panel.hidden = !touch;

@@ -35,7 +35,8 @@ window.Velmora = (function () {
         Module._velmora_key(key.charCodeAt(0));
       }
     },
-    // Where the game stands: {paused, over, watching, finished, outcome, matched, divergence}.
+    // Where the game stands: {paused, muted, over, watching, finished, outcome, matched,
+    // divergence}.
     status: function () { return last; },
     // Calls `listener(status)` several times a second once the game runs.
     onStatus: function (listener) { listeners.push(listener); },

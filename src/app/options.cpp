@@ -15,8 +15,8 @@ struct LongOption {
 };
 
 const LongOption kLongOptions[] = {
-    {"help", false},  {"version", false}, {"seed", true},
-    {"record", true}, {"play", true},     {"headless", false},
+    {"help", false}, {"version", false},  {"seed", true},  {"record", true},
+    {"play", true},  {"headless", false}, {"mute", false}, {"volume", true},
 };
 
 // glutInit's options, as freeglut reads them, and whether each takes a value.
@@ -45,7 +45,7 @@ const LongOption* find_long(const std::string& word, std::string& error) {
     return nullptr;
 }
 
-// Decimal digits only, 0 to 4294967295: no sign, no spaces, no other base.
+// Decimal digits only, 0 to 4294967295: no sign, no spaces, no other base (a seed, a volume).
 std::optional<unsigned> parse_seed(const std::string& text) {
     if (text.empty() || text.size() > 10 ||
         text.find_first_not_of("0123456789") != std::string::npos) {
@@ -65,6 +65,15 @@ void apply(Options& options, const std::string& name, const std::string& value) 
         options.version = true;
     } else if (name == "headless") {
         options.headless = true;
+    } else if (name == "mute") {
+        options.mute = true;
+    } else if (name == "volume") {
+        const std::optional<unsigned> volume = parse_seed(value);
+        if (!volume || *volume > 100) {
+            options.error = "invalid volume '" + value + "': expected a whole number from 0 to 100";
+        } else {
+            options.volume = static_cast<int>(*volume);
+        }
     } else if (name == "seed") {
         options.seed = parse_seed(value);
         if (!options.seed) {
@@ -162,7 +171,9 @@ std::string usage_text() {
            "      --record FILE  write the game to FILE as it is played\n"
            "      --play FILE    replay the game recorded in FILE, checking it goes the same way\n"
            "      --headless     with --play: replay without a window, as fast as it runs, and\n"
-           "                     print the outcome and the speed\n"
+           "                     print the outcome and the speed (no sound)\n"
+           "      --mute         start with the sound off (m turns it on)\n"
+           "      --volume N     sound volume from 0 to 100 (70)\n"
            "      --help         show this help and exit\n"
            "      --version      show the version and exit\n"
            "GLUT's X options (-display DISPLAY, -geometry WxH+X+Y, -iconic, -sync, ...) are\n"
@@ -173,6 +184,7 @@ std::string usage_text() {
            "  w or Up               thrust\n"
            "  q or Space            fire\n"
            "  p                     pause and resume (an iconified window pauses too)\n"
+           "  m                     sound off and on (\"MUTED\" shows while it is off)\n"
            "  Enter                 new game, once the game is over\n"
            "  F11                   full screen on and off\n"
            "  Esc                   quit\n"

@@ -14,6 +14,8 @@ struct Options {
     std::string record;            // --record FILE
     std::string play;              // --play FILE
     bool headless = false;         // --headless, with --play
+    bool mute = false;             // --mute: start with the sound off (m turns it on)
+    int volume = 70;               // --volume N, 0 to 100
     std::string error;             // the problem, when the command line is wrong
 };
 

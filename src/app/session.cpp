@@ -64,10 +64,16 @@ void Session::display() {
         if (is_paused) {
             draw_paused();
         }
+        if (is_muted) {
+            draw_muted();
+        }
     } else {
         game.draw();
         if (recorder && !(in_memory && game.get_game_over())) {
             recorder->draw();
+        }
+        if (is_muted) {
+            draw_muted();
         }
     }
     glutSwapBuffers();
@@ -77,6 +83,10 @@ void Session::key(unsigned char pressed) {
     const unsigned char key = designed_key(pressed);
     if (key == 'p') {
         is_paused = !is_paused;
+        return;
+    }
+    if (key == 'm') {  // the sound is no part of the game: it turns off and on paused too
+        is_muted = !is_muted;
         return;
     }
     if (is_paused) {
@@ -158,6 +168,7 @@ unsigned char designed_key(unsigned char key) {
         case 'W':
         case 'Q':
         case 'P':
+        case 'M':
             return static_cast<unsigned char>(key - 'A' + 'a');
         case ' ':
             return 'q';

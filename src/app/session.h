@@ -40,7 +40,8 @@ class Session {
     // shown here.
     void display();
     // A key from the keyboard: a, d, w, q steer and fire, p pauses and resumes, Enter starts a
-    // new game once the game is over (or a watched replay has ended). Paused, only p acts.
+    // new game once the game is over (or a watched replay has ended), m turns the sound off and
+    // on. Paused, only p and m act.
     // Space and the upper-case A, D, W, Q and P (Caps Lock, Shift) are those keys exactly.
     void key(unsigned char key);
     // A special key from the keyboard: the arrows left, right and up are a, d and w exactly.
@@ -52,6 +53,9 @@ class Session {
     void finish();
 
     bool paused() const { return is_paused; }
+    // Muted: the sound is off and "MUTED" shows in a corner. m turns it on and off.
+    bool muted() const { return is_muted; }
+    void set_muted(bool on) { is_muted = on; }
     // The replay being watched, if any.
     const Replay* replay() const { return watched.get(); }
     bool replay_finished() const;
@@ -72,10 +76,11 @@ class Session {
     std::unique_ptr<Replay> watched;
     std::optional<unsigned> current_seed;
     bool is_paused = false;
+    bool is_muted = false;
 };
 
-// The designed key a key stands for: A, D, W, Q, P for their lower-case letters, Space for q;
-// any other key as it is.
+// The designed key a key stands for: A, D, W, Q, P (and M) for their lower-case letters, Space
+// for q; any other key as it is.
 unsigned char designed_key(unsigned char key);
 
 // The largest square that fits a window of width by height pixels, centred: the field keeps

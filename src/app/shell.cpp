@@ -10,6 +10,7 @@
 
 #include "app/options.h"
 #include "app/pacer.h"
+#include "audio/audio.h"
 #include "replay/recorder.h"
 #include "replay/replay.h"
 
@@ -19,7 +20,9 @@ constexpr unsigned char kEscape = 27;
 
 bool window_closed = false;
 Platform platform;
+Game* game_in_play = nullptr;
 std::unique_ptr<Session> session;
+std::unique_ptr<Audio> audio;  // none for a replay without a window
 Pacer pacer;
 
 void closing() {
@@ -27,6 +30,7 @@ void closing() {
 }
 
 void special(int key, int /*x*/, int /*y*/) {
+    player_acted();
     if (key == GLUT_KEY_F11) {
         glutFullScreenToggle();
     } else {
@@ -47,9 +51,18 @@ void reshape(int width, int height) {
     glViewport(view.x, view.y, view.side, view.side);
 }
 
+void open_audio(const Options& options) {
+    audio = Audio::open(options.volume, stderr);
+    if (platform.sound_after_first_key) {
+        audio->hold_until_started();
+    }
+}
+
 // Sets up the session the options ask for; the exit status if the program ends here.
 std::optional<int> set_up(const Options& options, Game& game) {
+    game_in_play = &game;
     session = std::make_unique<Session>(game, options.seed);
+    session->set_muted(options.mute);
     std::string error;
     if (!options.play.empty()) {
         ReplayFile file;
@@ -62,6 +75,7 @@ std::optional<int> set_up(const Options& options, Game& game) {
             return play_headless(replay, game, options.play, stdout, stderr);
         }
         session->watch(std::move(file));
+        open_audio(options);
         return std::nullopt;
     }
     const unsigned seed = options.seed.value_or(static_cast<unsigned>(std::time(nullptr)));
@@ -77,6 +91,7 @@ std::optional<int> set_up(const Options& options, Game& game) {
     } else if (options.seed) {
         game.new_game(*options.seed);
     }
+    open_audio(options);
     return std::nullopt;
 }
 
@@ -84,6 +99,12 @@ std::optional<int> set_up(const Options& options, Game& game) {
 
 Session* running_session() {
     return session.get();
+}
+
+void player_acted() {
+    if (audio) {
+        audio->start();
+    }
 }
 
 // One-time GL state. The model-view matrix set here is replaced by display before anything
@@ -107,6 +128,7 @@ void update(int /*value*/) {
     }
     glutPostRedisplay();
     session->tick();
+    audio->after_tick(*game_in_play, session->paused(), session->muted());
     if (session->replay_finished() && platform.exit_after_replay) {
         glutLeaveMainLoop();
         return;
@@ -116,6 +138,7 @@ void update(int /*value*/) {
 
 // The pointer position is not used.
 void keyboard(unsigned char key, int /*x*/, int /*y*/) {
+    player_acted();
     if (key == kEscape) {
         glutLeaveMainLoop();
         return;
@@ -158,6 +181,7 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
     glutMainLoop();
 
     session->finish();
+    audio.reset();  // the device closes before the program ends (a wave file gets its sizes)
     if (const Replay* replay = session->replay(); replay && replay->finished()) {
         std::printf("%s\n", to_string(outcome_of(game, replay->ticks())).c_str());
         return replay_verdict(*replay, game, options.play, stderr);

@@ -12,6 +12,9 @@ struct Platform {
     bool record_in_memory = false;
     // End the program when a watched replay has played its last record (a page stays).
     bool exit_after_replay = true;
+    // Hold every sound until the player first acts (browsers hold audio until then, and play
+    // whatever was queued all at once).
+    bool sound_after_first_key = false;
 };
 
 // Runs the game; returns the exit status.
@@ -19,6 +22,9 @@ int run_shell(int argc, char** argv, Game& game, const Platform& platform);
 
 // The session the callbacks drive, once run_shell has set it up; null before.
 Session* running_session();
+
+// The player has pressed a key, or a control that stands for one: sound may start.
+void player_acted();
 
 // The toolkit's callbacks.
 void init();

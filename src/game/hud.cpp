@@ -24,6 +24,11 @@ void draw_paused() {
     desenhar_str(-0.118f, 0.1f, "PAUSED");
 }
 
+void draw_muted() {
+    glColor3f(0, 1, 0);
+    desenhar_str(-0.96f, 0.92f, "MUTED");
+}
+
 namespace {
 
 // Numbers go through a default stream: a speed of 0.00001 reads "1e-05".

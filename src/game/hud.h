@@ -8,3 +8,5 @@ void desenhar_str(float x, float y, const char* s);
 
 // "PAUSED" in the head-up text's green, centred a line above "GAME OVER".
 void draw_paused();
+// "MUTED" in the head-up text's green, in the top left corner.
+void draw_muted();

@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     Platform page;
     page.record_in_memory = true;
     page.exit_after_replay = false;
+    page.sound_after_first_key = true;
     return run_shell(argc, argv, jogo, page);
 }
 
@@ -64,14 +65,15 @@ EMSCRIPTEN_KEEPALIVE int velmora_watch(const char* name, const char* text) {
     return 1;
 }
 
-// Where the game stands, as JSON: {"paused", "over", "watching", "finished", "outcome",
-// "matched", "divergence"}, the last four about a watched recording.
+// Where the game stands, as JSON: {"paused", "muted", "over", "watching", "finished",
+// "outcome", "matched", "divergence"}, the last four about a watched recording.
 EMSCRIPTEN_KEEPALIVE const char* velmora_status() {
     const Session* session = running_session();
     if (session == nullptr) {
         return "{}";
     }
     std::string json = "{\"paused\":" + std::string(session->paused() ? "true" : "false") +
+                       ",\"muted\":" + (session->muted() ? "true" : "false") +
                        ",\"over\":" + (jogo.get_game_over() ? "true" : "false");
     if (const Replay* replay = session->replay()) {
         json += ",\"watching\":true,\"finished\":" +
@@ -88,6 +90,7 @@ EMSCRIPTEN_KEEPALIVE const char* velmora_status() {
 // A key as the keyboard would give it, from the page's own controls.
 EMSCRIPTEN_KEEPALIVE void velmora_key(int key) {
     if (Session* session = running_session()) {
+        player_acted();
         session->key(static_cast<unsigned char>(key));
     }
 }

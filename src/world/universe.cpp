@@ -90,6 +90,9 @@ void UniverseG::ship_right() {
 }
 
 void UniverseG::ship_up() {
+    if (ship->get_state() != Ship::kOutOfPlay) {
+        events.add(WorldEvent{WorldEvent::kShipThrust, ship->get_position().x, 0});
+    }
     ship->up();
 }
 
@@ -105,6 +108,15 @@ void UniverseG::ship_shot() {
     const Vector v = ship->get_velocity();
     bullet->set_velocity(v.x, v.y);
     bullets.push_back(std::move(bullet));
+    events.add(WorldEvent{WorldEvent::kShipFired, at.x, 0});
+}
+
+std::list<const Invader*> UniverseG::get_invaders() const {
+    std::list<const Invader*> view;
+    for (const auto& invader : invaders) {
+        view.push_back(invader.get());
+    }
+    return view;
 }
 
 std::list<Asteroid*> UniverseG::get_asteroids() const {

@@ -11,6 +11,7 @@
 #include "objects/invader.h"
 #include "objects/particle.h"
 #include "objects/ship.h"
+#include "world/events.h"
 
 class UniverseG {
   public:
@@ -49,6 +50,11 @@ class UniverseG {
     Ship* get_ship() const { return ship.get(); }
     // A copy of the asteroid list: non-owning pointers, valid until the asteroid leaves play.
     std::list<Asteroid*> get_asteroids() const;
+    // The invaders in play, likewise, to look at.
+    std::list<const Invader*> get_invaders() const;
+    // What has happened: shots, thrust, hits, rocks broken (see events.h). Only the world writes
+    // it; nothing in the game reads it.
+    const EventLog& get_events() const { return events; }
 
     // Hands `sink` the whole state a later tick can depend on: score, lives, the invader
     // schedules, then the ship and every asteroid, bullet, invader and star in list order (each
@@ -105,6 +111,7 @@ class UniverseG {
     int aimed_timer;
     float aimed_speed;
     int aimed_score;
+    EventLog events;
 };
 
 template <typename Sink>

@@ -89,6 +89,7 @@ void UniverseG::bullet_hits_ship(const SegmentProbe& seg) {
     if (ship->get_state() == Ship::kInPlay && ship->intersection_seg(seg)) {
         --lifes;
         ship->set_state(Ship::kBlinking);
+        events.add(WorldEvent{WorldEvent::kShipHit, ship->get_position().x, 0});
     }
 }
 
@@ -96,6 +97,7 @@ void UniverseG::bullet_hits_invader(const SegmentProbe& seg) {
     for (auto it = invaders.begin(); it != invaders.end(); ++it) {
         if ((*it)->intersection_seg(seg)) {
             total_score += (*it)->get_score();
+            events.add(WorldEvent{WorldEvent::kInvaderDestroyed, (*it)->get_position().x, 0});
             invaders.erase(it);
             return;  // the bullet flies on
         }
@@ -108,9 +110,13 @@ bool UniverseG::bullet_hits_asteroid(const Bullet& bullet, const SegmentProbe& s
         if (rock.intersection_seg(seg)) {
             total_score += rock.get_score();
             // The halves go to the end of the list; this bullet is spent and tests none of them.
-            if (rock.get_diameter() > min_split_diameter) {
+            const bool splits = rock.get_diameter() > min_split_diameter;
+            if (splits) {
                 split(rock, bullet);
             }
+            events.add(
+                WorldEvent{splits ? WorldEvent::kAsteroidBroke : WorldEvent::kAsteroidDestroyed,
+                           rock.get_position().x, rock.get_diameter()});
             asteroids.erase(it);
             return true;
         }
@@ -150,6 +156,7 @@ void UniverseG::ship_contact_pass() {
         if (rock->intersection_sh(ship.get())) {
             ship->set_state(Ship::kBlinking);
             --lifes;
+            events.add(WorldEvent{WorldEvent::kShipHit, ship->get_position().x, 0});
             return;  // one contact pass costs at most one life
         }
     }
@@ -158,7 +165,12 @@ void UniverseG::ship_contact_pass() {
 void UniverseG::invader_pass() {
     for (auto it = invaders.begin(); it != invaders.end();) {
         Invader& invader = **it;
+        const size_t shots = bullets.size();
         invader.update();  // may fire into the bullet list
+        if (bullets.size() > shots) {
+            events.add(WorldEvent{WorldEvent::kInvaderFired, invader.get_position().x,
+                                  invader.target != nullptr ? 1.0f : 0.0f});
+        }
         // Only the right edge retires an invader; it does not wrap.
         const bool gone = invader.get_position().x > 1 || touches_asteroid(invader);
         it = gone ? invaders.erase(it) : std::next(it);
