@@ -71,7 +71,7 @@ std::optional<int> set_up(const Options& options, Game& game) {
             return 2;
         }
         if (options.headless) {
-            Replay replay(std::move(file));
+            Replay replay(std::move(file), Replay::Frames::kUnseen);
             return play_headless(replay, game, options.play, stdout, stderr);
         }
         session->watch(std::move(file));

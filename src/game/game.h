@@ -23,6 +23,9 @@ class Game {
     // The world alone: everything a frame changes in the game, with no text. A replay without
     // a window draws this way.
     void draw_world() { world.draw(); }
+    // What draw_world changes in the game, with nothing drawn (UniverseG::draw_unseen): a replay
+    // checked without a window.
+    void draw_unseen() { world.draw_unseen(); }
     // The head-up text and the picture of the last draw, changing nothing in the game.
     void draw_still();
 

@@ -92,8 +92,16 @@ void Shape::calculate_position() {
 void Shape::draw() {
     glColor3f(r, g, b);
     glBegin(draw_mode);
-    points_transf.clear();
-    box_valid = !points.empty();
+    build_outline<true>();
+    glEnd();
+}
+
+void Shape::draw_unseen() {
+    build_outline<false>();
+}
+
+template <bool kSend>
+void Shape::build_outline() {
     uint32_t angle_bits;
     std::memcpy(&angle_bits, &body_angle, sizeof angle_bits);
     if (angle_bits != turned_angle_bits) {
@@ -103,22 +111,29 @@ void Shape::draw() {
     }
     const float c = turned_cos;
     const float s = turned_sin;
-    for (const Vector p : points) {
+    // One pass builds the outline and its box. `poison` turns NaN as soon as a coordinate is
+    // infinite or NaN (which anything times 0 then is): the box is kept only for finite ones.
+    const size_t n = points.size();
+    points_transf.resize(n);
+    Vector lo{0, 0};
+    Vector hi{0, 0};
+    float poison = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const Vector p = points[i];
         const Vector q{p.x * c - p.y * s + position.x, p.x * s + p.y * c + position.y};
-        points_transf.push_back(q);
-        glVertex2f(q.x, q.y);
-        if (!std::isfinite(q.x) || !std::isfinite(q.y)) {
-            box_valid = false;
+        points_transf[i] = q;
+        if (kSend) {
+            glVertex2f(q.x, q.y);
         }
+        poison += q.x * 0 + q.y * 0;
+        if (i == 0) {
+            lo = hi = q;
+        }
+        lo = Vector{q.x < lo.x ? q.x : lo.x, q.y < lo.y ? q.y : lo.y};
+        hi = Vector{q.x > hi.x ? q.x : hi.x, q.y > hi.y ? q.y : hi.y};
     }
-    glEnd();
+    box_valid = n > 0 && poison == 0;
     if (box_valid) {
-        Vector lo = points_transf.front();
-        Vector hi = lo;
-        for (const Vector q : points_transf) {
-            lo = Vector{std::min(lo.x, q.x), std::min(lo.y, q.y)};
-            hi = Vector{std::max(hi.x, q.x), std::max(hi.y, q.y)};
-        }
         box_centre = Vector{(lo.x + hi.x) / 2, (lo.y + hi.y) / 2};
         box_half = Vector{(hi.x - lo.x) / 2, (hi.y - lo.y) / 2};
         box_reach = std::max(std::max(std::fabs(lo.x), std::fabs(hi.x)),

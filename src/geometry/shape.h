@@ -32,6 +32,9 @@ class Shape {
 
     // Not const: besides sending the vertices it rebuilds the world outline.
     void draw();
+    // What draw changes, with nothing sent to GL: the world outline rebuilt. What a game without
+    // a window (a replay checked headless) does for a frame.
+    void draw_unseen();
     // Sends the world outline of the last draw again, as it was drawn; nothing if never drawn.
     void redraw() const;
 
@@ -73,6 +76,10 @@ class Shape {
     }
 
   private:
+    // The world outline and its box rebuilt, and its vertices sent to GL when kSend.
+    template <bool kSend>
+    void build_outline();
+
     // Whether the world outline lies wholly and clearly on one side of the segment's line, so
     // that no edge can cross it. A shortcut only: it answers yes only where the crossing test of
     // every edge would answer no.

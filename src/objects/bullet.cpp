@@ -22,3 +22,9 @@ bool Bullet::draw() {
     ++age;
     return age == 50;
 }
+
+bool Bullet::draw_unseen() {
+    Shape::draw_unseen();
+    ++age;
+    return age == 50;
+}

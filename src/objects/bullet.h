@@ -22,6 +22,8 @@ class Bullet : public Shape {
     void update();
     // Draws the segment and ages the bullet by one draw; true on the 50th draw.
     bool draw();
+    // The same with nothing drawn.
+    bool draw_unseen();
 
     // The body, its age and who fired it (see Shape::visit_state).
     template <typename Sink>

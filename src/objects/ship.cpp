@@ -42,25 +42,32 @@ void Ship::update() {
 }
 
 void Ship::draw() {
+    if (shows_in_this_draw()) {
+        Shape::draw();
+    }
+}
+
+void Ship::draw_unseen() {
+    if (shows_in_this_draw()) {
+        Shape::draw_unseen();
+    }
+}
+
+bool Ship::shows_in_this_draw() {
     switch (state) {
         case kInPlay:
-            Shape::draw();
-            break;
+            return true;
         case kBlinking:
             if (blink_count > 99) {
                 blink_count = 0;
                 state = kInPlay;
-                Shape::draw();
-            } else {
-                ++blink_count;
-                // Seen on one frame in five: the 5th, 10th, ... 100th draw of the blink.
-                if (blink_count % 5 == 0) {
-                    Shape::draw();
-                }
+                return true;
             }
-            break;
+            ++blink_count;
+            // Seen on one frame in five: the 5th, 10th, ... 100th draw of the blink.
+            return blink_count % 5 == 0;
         default:  // out of play, or a state the game never sets
-            break;
+            return false;
     }
 }
 

@@ -27,6 +27,8 @@ class Ship : public Shape {
     void update();
     // Draws by state; counts the blink in draws, so not const.
     void draw();
+    // The same with nothing drawn: the blink counted, the outline rebuilt when draw would show.
+    void draw_unseen();
     // The outline again where the last draw left it, if that draw showed the ship.
     void redraw() const;
 
@@ -39,6 +41,9 @@ class Ship : public Shape {
     }
 
   private:
+    // The blink's count and state for one draw; whether the ship shows in it.
+    bool shows_in_this_draw();
+
     float size;
     float thrust;
     int state;

@@ -8,7 +8,7 @@
 #include "replay/check_value.h"
 #include "replay/reader.h"
 
-Replay::Replay(ReplayFile file_) : file(std::move(file_)) {}
+Replay::Replay(ReplayFile file_, Frames frames_) : file(std::move(file_)), frames(frames_) {}
 
 void Replay::start(Game& game) {
     play_until_tick(game);
@@ -46,7 +46,11 @@ void Replay::play_until_tick(Game& game) {
                 ship_command(game, static_cast<unsigned char>(r.value));
                 break;
             case ReplayRecord::kDraw:
-                game.draw_world();
+                if (frames == Frames::kDrawn) {
+                    game.draw_world();
+                } else {
+                    game.draw_unseen();
+                }
                 break;
             case ReplayRecord::kOver:
             case ReplayRecord::kEnd: {

@@ -10,7 +10,11 @@
 
 class Replay {
   public:
-    explicit Replay(ReplayFile file);
+    // How the recorded frames are drawn: for real (a window shows them), or unseen, which
+    // changes the game alike at less cost (no window: the check alone matters).
+    enum class Frames { kDrawn, kUnseen };
+
+    explicit Replay(ReplayFile file, Frames frames = Frames::kDrawn);
 
     // The first game, and whatever reached it before its first tick.
     void start(Game& game);
@@ -30,6 +34,7 @@ class Replay {
     void expect(uint32_t recorded, uint32_t replayed, const std::string& where);
 
     ReplayFile file;
+    Frames frames;
     size_t next = 0;
     long ticks_done = 0;
     std::string diverged;

@@ -28,6 +28,10 @@ class UniverseG {
     // Draws particles, bullets, asteroids, invaders and the ship, in that order. Not const: it
     // rebuilds every drawn outline, ages the bullets and drops those on their 50th draw.
     void draw();
+    // What draw changes in the game, with nothing drawn: every outline a collision will test
+    // rebuilt (the stars collide with nothing: theirs are left as they were), the bullets aged
+    // and retired, the ship's blink counted. A replay checked without a window draws this way.
+    void draw_unseen();
     // The picture of the last draw again, changing nothing: no ageing, no blink counting, no
     // outline rebuilt. What a paused game or a replay shows.
     void draw_still() const;

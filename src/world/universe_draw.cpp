@@ -20,6 +20,20 @@ void UniverseG::draw() {
     ship->draw();  // last, over everything else
 }
 
+void UniverseG::draw_unseen() {
+    for (auto it = bullets.begin(); it != bullets.end();) {
+        const bool expired = (*it)->draw_unseen();
+        it = expired ? bullets.erase(it) : std::next(it);
+    }
+    for (const auto& rock : asteroids) {
+        rock->draw_unseen();
+    }
+    for (const auto& invader : invaders) {
+        invader->draw_unseen();
+    }
+    ship->draw_unseen();
+}
+
 void UniverseG::draw_still() const {
     for (const auto& particle : particles) {
         particle->redraw();
