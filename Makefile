@@ -20,7 +20,7 @@ PACE_SECONDS ?= 60
 PACE_BUSY    ?= 2
 
 .PHONY: run test deps build build-asan web serve soak memcheck bench fuzz package pace clean \
-        check-math \
+        check-math serve-scores bench-server \
         deps-web deps-bench deps-fuzz deps-package
 
 deps:
@@ -59,6 +59,10 @@ serve: web
 	@echo "Velmora: http://127.0.0.1:8000/ (Ctrl+C stops it)"
 	python3 -m http.server 8000 --bind 127.0.0.1 --directory $(WEB_BUILD)
 
+# The leaderboard service with the page: http://127.0.0.1:8080/, scores in ./velmora-scores.db.
+serve-scores: build web
+	$(BUILD)/velmora-server --web $(WEB_BUILD)
+
 # The unit tests, the soak and the fuzzers' seeds run twice: in the plain build (with the
 # real-window test, the browser test and the unit tests under valgrind), and again under
 # AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
@@ -96,16 +100,21 @@ $(FUZZ_BUILD)/CMakeCache.txt:
 deps-fuzz:
 	@scripts/install-deps fuzz
 
-# Two targets, the game and the recording reader, each for FUZZ_SECONDS. New inputs the fuzzers
-# find go to $(FUZZ_BUILD)/corpus and $(FUZZ_BUILD)/replay-corpus; the seeds stay as they are.
+# Three targets, the game, the recording reader and the leaderboard's submission path, each for
+# FUZZ_SECONDS. New inputs the fuzzers find go to $(FUZZ_BUILD)/corpus, replay-corpus and
+# submit-corpus; the seeds stay as they are.
 fuzz: deps-fuzz $(FUZZ_BUILD)/CMakeCache.txt
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target velmora_fuzz velmora_fuzz_replay
-	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/replay-corpus
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target velmora_fuzz velmora_fuzz_replay \
+	    velmora_fuzz_submit
+	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/replay-corpus $(FUZZ_BUILD)/submit-corpus
 	$(FUZZ_BUILD)/tests/fuzz/velmora_fuzz $(FUZZ_BUILD)/corpus tests/fuzz/corpus \
 	    -max_total_time=$(FUZZ_SECONDS) -max_len=256 -timeout=60 -print_final_stats=1
 	$(FUZZ_BUILD)/tests/fuzz/velmora_fuzz_replay $(FUZZ_BUILD)/replay-corpus \
 	    tests/fuzz/replay-corpus -dict=tests/fuzz/replay.dict -max_total_time=$(FUZZ_SECONDS) \
 	    -max_len=4096 -timeout=60 -print_final_stats=1
+	$(FUZZ_BUILD)/tests/fuzz/velmora_fuzz_submit $(FUZZ_BUILD)/submit-corpus \
+	    tests/fuzz/submit-corpus -dict=tests/fuzz/replay.dict -max_total_time=$(FUZZ_SECONDS) \
+	    -max_len=8192 -timeout=60 -print_final_stats=1
 
 deps-package:
 	@scripts/install-deps package
@@ -115,6 +124,12 @@ package: deps-package build
 	rm -f $(BUILD)/velmora_*.deb
 	cd $(BUILD) && cpack -G DEB
 	scripts/check-package $(BUILD)
+
+# velmora-server under wrk: verifications a second, the score table with 100,000 games on SQLite
+# and PostgreSQL, memory (docs/performance.md).
+bench-server: build
+	@scripts/install-deps bench-server
+	python3 tests/e2e/server_bench.py $(BUILD)/velmora-server $(BUILD)/tests/velmora_trace
 
 # The tick rate and its jitter in a real window under Xvfb, with busy loops beside the game.
 pace: build

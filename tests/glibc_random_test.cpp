@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "web/glibc_random.h"
+#include "math/glibc_random.h"
 
 namespace {
 

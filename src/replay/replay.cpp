@@ -57,6 +57,7 @@ void Replay::play_until_tick(Game& game) {
                 const Outcome recorded = file.outcomes[r.value];
                 const Outcome replayed = outcome_of(game, ticks_done);
                 if (diverged.empty() && !(recorded == replayed)) {
+                    diverged_at = ticks_done;
                     diverged = "at tick " + std::to_string(ticks_done) + ": the recording has " +
                                to_string(recorded) + ", the replay " + to_string(replayed);
                 }
@@ -68,6 +69,7 @@ void Replay::play_until_tick(Game& game) {
 
 void Replay::expect(uint32_t recorded, uint32_t replayed, const std::string& where) {
     if (diverged.empty() && recorded != replayed) {
+        diverged_at = ticks_done;
         char text[80];
         std::snprintf(text, sizeof text, ": check value %08x recorded, %08x replayed",
                       static_cast<unsigned>(recorded), static_cast<unsigned>(replayed));

@@ -25,6 +25,8 @@ class Replay {
     long ticks() const { return ticks_done; }
     // The first difference from the recording ("at tick 12: ..."); empty while there is none.
     const std::string& divergence() const { return diverged; }
+    // The tick of the first difference (0 before the first tick); meaningful once there is one.
+    long divergence_tick() const { return diverged_at; }
     // The recording's last summary (over or end), if it has one.
     const Outcome* summary() const;
 
@@ -38,6 +40,7 @@ class Replay {
     size_t next = 0;
     long ticks_done = 0;
     std::string diverged;
+    long diverged_at = 0;
 };
 
 // Opens and reads a recording; false with `error` ("FILE:LINE: problem") if it cannot be

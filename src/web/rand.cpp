@@ -2,7 +2,7 @@
 // sequence, so a seed lays out the same game in both.
 #include <cstdlib>
 
-#include "web/glibc_random.h"
+#include "math/glibc_random.h"
 
 namespace {
 

@@ -59,6 +59,11 @@ class UniverseG {
     // What has happened: shots, thrust, hits, rocks broken (see events.h). Only the world writes
     // it; nothing in the game reads it.
     const EventLog& get_events() const { return events; }
+    // How many of each kind are in play: what a step's collision tests cost.
+    struct Population {
+        size_t asteroids, bullets, invaders;
+    };
+    Population population() const { return {asteroids.size(), bullets.size(), invaders.size()}; }
 
     // Hands `sink` the whole state a later tick can depend on: score, lives, the invader
     // schedules, then the ship and every asteroid, bullet, invader and star in list order (each

@@ -5,6 +5,9 @@
 //   velmora_trace OUT seed S ticks N   a game from seed S with scripted keys, N ticks; a game
 //                                      that ends is followed by a new one from the next seed
 //   velmora_trace OUT replay FILE      the recording in FILE, replayed; then its verdict
+//   velmora_trace OUT record S ticks N a recording of the same scripted play, N ticks of it
+//                                      (the games that end followed at once by new ones, as
+//                                      Enter starts them), as the game writes one
 //
 // The scripted keys come from the project's own generator (xorshift32 on whole numbers), the
 // same on every platform.
@@ -15,6 +18,7 @@
 
 #include "game/game.h"
 #include "replay/check_value.h"
+#include "replay/recorder.h"
 #include "replay/replay.h"
 
 namespace {
@@ -67,6 +71,42 @@ int trace_seed(std::FILE* out, unsigned seed, long ticks) {
     return 0;
 }
 
+// The scripted play of trace_seed, recorded to `path` as the game records it: `ticks` ticks of
+// play, a new game from the next seed whenever one ends.
+int record(const std::string& path, unsigned seed, long ticks) {
+    std::string error;
+    std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
+    if (!recorder) {
+        std::fprintf(stderr, "velmora_trace: %s\n", error.c_str());
+        return 2;
+    }
+    Game game;
+    game.new_game(seed);
+    recorder->new_game(seed, game);
+    Script script(seed);
+    unsigned next_seed = seed;
+    for (long t = 1; t <= ticks; ++t) {
+        if (game.get_game_over()) {
+            game.new_game(++next_seed);
+            recorder->new_game(next_seed, game);
+        }
+        const uint32_t r = script.next();
+        const char keys[] = {'a', 'd', 'w', 'q', 'q', 'a', 'q', 'w'};
+        for (int i = 0; i < static_cast<int>(r % 3); ++i) {
+            const char key = keys[(r >> (3 + 3 * i)) % 8];
+            ship_command(game, static_cast<unsigned char>(key));
+            recorder->key(key);
+        }
+        const bool was_over = game.get_game_over();
+        game.update();
+        recorder->tick(game, !was_over && game.get_game_over());
+        game.draw_world();
+        recorder->draw();
+    }
+    recorder->end(game);
+    return 0;
+}
+
 int trace_replay(std::FILE* out, const std::string& path) {
     ReplayFile file;
     std::string error;
@@ -92,11 +132,16 @@ int trace_replay(std::FILE* out, const std::string& path) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 2 ? argv[2] : "";
-    if (!((argc == 6 && mode == "seed" && std::string(argv[4]) == "ticks") ||
+    if (!((argc == 6 && (mode == "seed" || mode == "record") && std::string(argv[4]) == "ticks") ||
           (argc == 4 && mode == "replay"))) {
         std::fprintf(stderr,
-                     "usage: velmora_trace OUT seed S ticks N | velmora_trace OUT replay FILE\n");
+                     "usage: velmora_trace OUT seed|record S ticks N | velmora_trace OUT replay "
+                     "FILE\n");
         return 2;
+    }
+    if (mode == "record") {
+        return record(argv[1], static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)),
+                      std::strtol(argv[5], nullptr, 10));
     }
     std::FILE* out = std::fopen(argv[1], "w");
     if (out == nullptr) {

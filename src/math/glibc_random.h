@@ -1,6 +1,7 @@
-// The GNU C library's rand() (its default additive feedback generator), so that the browser,
-// whose C library has another rand(), lays out the same game from the same seed as the
-// desktop.
+// The GNU C library's rand() (its default additive feedback generator), for where the C
+// library's own will not do: the browser, whose C library has another sequence, and the
+// leaderboard server, which needs one sequence for each of its threads. From the same seed the
+// same game is laid out everywhere.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "web/glibc_random.h"
+#include "math/glibc_random.h"
 
 void GlibcRandom::seed(unsigned s) {
     // Signed 32-bit words: a seed above 2147483647 starts the table negative, as in the library.

@@ -1,0 +1,335 @@
+#include "server/http.h"
+
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+
+#include "server/api.h"
+#include "server/limits.h"
+#include "server/rate_limit.h"
+#include "server/static_files.h"
+#include "server/workers.h"
+
+using Clock = std::chrono::steady_clock;
+
+struct HttpServer::State {
+    State(const HttpSetup& s, Store& st)
+        : setup(s),
+          store(st),
+          workers(std::make_unique<Workers>(
+              s.workers, static_cast<size_t>(s.workers) * limits::kQueuePerWorker)),
+          rate(s.submit_rate) {}
+
+    HttpSetup setup;
+    Store& store;
+    std::unique_ptr<Workers> workers;  // gone, its jobs done, before the daemon stops
+    RateLimit rate;
+    MHD_Daemon* daemon = nullptr;
+    std::mutex mutex;
+    std::condition_variable idle;
+    int in_flight = 0;  // requests begun and not yet answered
+};
+
+namespace {
+
+using State = HttpServer::State;
+
+// One request, from its first byte to its log line.
+struct Exchange {
+    Request request;
+    std::string client;
+    Clock::time_point began = Clock::now();
+    bool too_large = false;
+    int status = 0;
+    // A submission, answered by a worker while the connection is suspended.
+    bool submitted = false;
+    std::mutex mutex;
+    bool answered = false;
+    Answer answer;
+};
+
+std::string client_of(MHD_Connection* c, bool behind_proxy) {
+    if (behind_proxy) {
+        if (const char* forwarded =
+                MHD_lookup_connection_value(c, MHD_HEADER_KIND, "X-Forwarded-For")) {
+            std::string chain = forwarded;
+            const size_t last = chain.rfind(',');
+            chain = last == std::string::npos ? chain : chain.substr(last + 1);
+            const size_t start = chain.find_first_not_of(' ');
+            return start == std::string::npos ? "" : chain.substr(start);
+        }
+    }
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    char text[INET6_ADDRSTRLEN] = "?";
+    if (info != nullptr && info->client_addr != nullptr) {
+        const sockaddr* a = info->client_addr;
+        if (a->sa_family == AF_INET) {
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, text,
+                      sizeof text);
+        } else if (a->sa_family == AF_INET6) {
+            inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr, text,
+                      sizeof text);
+        }
+    }
+    return text;
+}
+
+MHD_Result collect_query(void* cls, MHD_ValueKind, const char* key, const char* value) {
+    static_cast<Request*>(cls)->query[key] = value != nullptr ? value : "";
+    return MHD_YES;
+}
+
+MHD_Result send(MHD_Connection* c, Exchange& x, const Answer& a) {
+    const bool head = x.request.method == "HEAD";
+    MHD_Response* r = MHD_create_response_from_buffer(
+        head ? 0 : a.body.size(), const_cast<char*>(a.body.data()), MHD_RESPMEM_MUST_COPY);
+    MHD_add_response_header(r, "Content-Type", a.content_type.c_str());
+    MHD_add_response_header(r, "X-Content-Type-Options", "nosniff");
+    for (const auto& [name, value] : a.headers) {
+        MHD_add_response_header(r, name.c_str(), value.c_str());
+    }
+    x.status = a.status;
+    const MHD_Result queued = MHD_queue_response(c, static_cast<unsigned>(a.status), r);
+    MHD_destroy_response(r);
+    return queued;
+}
+
+Answer busy(int status, const std::string& message) {
+    Answer a = error_answer(status, message);
+    a.headers.push_back({"Retry-After", std::to_string(limits::kRetryAfter)});
+    return a;
+}
+
+double seconds_now() {
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+// A submission: checked against the rate, then handed to a worker while the connection waits.
+MHD_Result submit(State& s, MHD_Connection* c, Exchange& x) {
+    int retry = 0;
+    if (!s.rate.allow(x.client, seconds_now(), retry)) {
+        Answer a = error_answer(429, "too many submissions from this address: try again in " +
+                                         std::to_string(retry) + " s");
+        a.headers.push_back({"Retry-After", std::to_string(retry)});
+        return send(c, x, a);
+    }
+    const char* name = nullptr;
+    size_t name_size = 0;
+    if (MHD_lookup_connection_value_n(c, MHD_GET_ARGUMENT_KIND, "name", 4, &name, &name_size) !=
+            MHD_YES ||
+        name == nullptr) {
+        return send(c, x, error_answer(400, "a submission needs a name: ?name=NAME"));
+    }
+    const std::string raw_name(name, name_size);
+    x.submitted = true;
+    MHD_suspend_connection(c);
+    Exchange* waiting = &x;
+    Store* store = &s.store;
+    const bool queued = s.workers->submit([waiting, store, raw_name, c] {
+        Answer a;
+        try {
+            a = submit_game(raw_name, waiting->request.body, *store);
+        } catch (const StoreError& e) {
+            a = error_answer(500, std::string("the database failed: ") + e.what());
+        }
+        {
+            std::lock_guard<std::mutex> lock(waiting->mutex);
+            waiting->answer = std::move(a);
+            waiting->answered = true;
+        }
+        MHD_resume_connection(c);
+    });
+    if (!queued) {
+        std::lock_guard<std::mutex> lock(x.mutex);
+        x.answer = busy(503, "every verifier is busy: try again shortly");
+        x.answered = true;
+        MHD_resume_connection(c);
+    }
+    return MHD_YES;
+}
+
+MHD_Result serve_file(MHD_Connection* c, Exchange& x, const StaticFile& file) {
+    MHD_Response* r = MHD_create_response_from_fd(static_cast<uint64_t>(file.size), file.fd);
+    if (r == nullptr) {
+        return send(c, x, error_answer(500, "cannot read the file"));
+    }
+    MHD_add_response_header(r, "Content-Type", file.content_type.c_str());
+    MHD_add_response_header(r, "X-Content-Type-Options", "nosniff");
+    x.status = 200;
+    const MHD_Result queued = MHD_queue_response(c, 200, r);
+    MHD_destroy_response(r);
+    return queued;
+}
+
+// The whole request is in: answer it.
+MHD_Result respond(State& s, MHD_Connection* c, Exchange& x) {
+    if (x.status != 0 && !x.submitted) {
+        return MHD_YES;  // answered already: refused before its body was read
+    }
+    if (x.submitted) {
+        std::lock_guard<std::mutex> lock(x.mutex);
+        return send(c, x, x.answer);  // resumed with the worker's answer
+    }
+    if (x.too_large) {
+        return send(c, x, error_answer(413, "a recording is at most 4 MiB"));
+    }
+    MHD_get_connection_values(c, MHD_GET_ARGUMENT_KIND, collect_query, &x.request);
+    if (is_submission(x.request)) {
+        return submit(s, c, x);
+    }
+    const bool get = x.request.method == "GET" || x.request.method == "HEAD";
+    if (!s.setup.web_root.empty() && get && !is_api_path(x.request.path)) {
+        if (const std::optional<StaticFile> file = find_static(s.setup.web_root, x.request.path)) {
+            return serve_file(c, x, *file);
+        }
+    }
+    try {
+        return send(c, x, answer(x.request, s.store));
+    } catch (const StoreError& e) {
+        return send(c, x, error_answer(500, std::string("the database failed: ") + e.what()));
+    }
+}
+
+MHD_Result handle(void* cls, MHD_Connection* c, const char* url, const char* method,
+                  const char* /*version*/, const char* upload, size_t* upload_size,
+                  void** context) {
+    State& s = *static_cast<State*>(cls);
+    auto* x = static_cast<Exchange*>(*context);
+    if (x == nullptr) {
+        x = new Exchange;
+        x->request.method = method;
+        x->request.path = url;
+        x->client = client_of(c, s.setup.behind_proxy);
+        *context = x;
+        {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            ++s.in_flight;
+        }
+        // A body announced too large is refused before a byte of it is read.
+        const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "Content-Length");
+        if (length != nullptr && std::strtoull(length, nullptr, 10) > limits::kMaxBody) {
+            x->too_large = true;
+            return send(c, *x, error_answer(413, "a recording is at most 4 MiB"));
+        }
+        return MHD_YES;
+    }
+    if (*upload_size > 0) {
+        // Counted here too: a chunked body announces no length.
+        if (!x->too_large && x->request.body.size() + *upload_size > limits::kMaxBody) {
+            x->too_large = true;
+            x->request.body = std::string();
+        } else if (!x->too_large) {
+            x->request.body.append(upload, *upload_size);
+        }
+        *upload_size = 0;
+        return MHD_YES;
+    }
+    return respond(s, c, *x);
+}
+
+void completed(void* cls, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
+    State& s = *static_cast<State*>(cls);
+    auto* x = static_cast<Exchange*>(*context);
+    if (x == nullptr) {
+        return;
+    }
+    const long ms = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - x->began).count());
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    // One line, written at once: lines of requests ending together never mix.
+    std::fprintf(stderr, "%s %s %s %s %d %ld ms\n", when, x->client.c_str(),
+                 x->request.method.c_str(), x->request.path.substr(0, 200).c_str(), x->status, ms);
+    delete x;
+    *context = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        --s.in_flight;
+    }
+    s.idle.notify_all();
+}
+
+}  // namespace
+
+std::unique_ptr<HttpServer> HttpServer::start(const HttpSetup& setup, Store& store,
+                                              std::string& error) {
+    auto state = std::make_unique<State>(setup, store);
+    sockaddr_storage address{};
+    socklen_t size = 0;
+    unsigned flags =
+        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME;
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+    if (inet_pton(AF_INET, setup.address.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(static_cast<uint16_t>(setup.port));
+        size = sizeof *v4;
+    } else if (inet_pton(AF_INET6, setup.address.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(static_cast<uint16_t>(setup.port));
+        size = sizeof *v6;
+        flags |= MHD_USE_IPv6;
+    } else {
+        error = "cannot listen on '" + setup.address + "': not an IP address";
+        return nullptr;
+    }
+    (void)size;
+    state->daemon = MHD_start_daemon(
+        flags, static_cast<uint16_t>(setup.port), nullptr, nullptr, handle, state.get(),
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE,
+        static_cast<unsigned>(limits::kHttpThreads), MHD_OPTION_CONNECTION_TIMEOUT,
+        setup.client_timeout, MHD_OPTION_CONNECTION_LIMIT, limits::kMaxConnections,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits::kConnectionsPerAddress,
+        MHD_OPTION_NOTIFY_COMPLETED, completed, state.get(), MHD_OPTION_END);
+    if (state->daemon == nullptr) {
+        error = "cannot listen on " + setup.address + ":" + std::to_string(setup.port) + ": " +
+                std::strerror(errno);
+        return nullptr;
+    }
+    return std::unique_ptr<HttpServer>(new HttpServer(std::move(state)));
+}
+
+HttpServer::HttpServer(std::unique_ptr<State> s) : state(std::move(s)) {}
+
+HttpServer::~HttpServer() {
+    stop(limits::kShutdownGrace);
+}
+
+int HttpServer::port() const {
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(state->daemon, MHD_DAEMON_INFO_BIND_PORT);
+    return info != nullptr ? info->port : state->setup.port;
+}
+
+void HttpServer::stop(int grace_seconds) {
+    if (state->daemon == nullptr) {
+        return;
+    }
+    // No new connections; what is in flight (verifications included) is answered. The workers
+    // finish whatever they took, then the connections they resume get their answers.
+    const MHD_socket listening = MHD_quiesce_daemon(state->daemon);
+    const auto settle = [this](int seconds) {
+        std::unique_lock<std::mutex> lock(state->mutex);
+        state->idle.wait_for(lock, std::chrono::seconds(seconds),
+                             [this] { return state->in_flight == 0; });
+    };
+    settle(grace_seconds);
+    state->workers.reset();
+    settle(1);
+    MHD_stop_daemon(state->daemon);
+    if (listening != MHD_INVALID_SOCKET) {
+        close(listening);
+    }
+    state->daemon = nullptr;
+}

@@ -1,0 +1,45 @@
+// Every limit of the leaderboard service, in one place, each with its reason.
+#pragma once
+
+#include <cstddef>
+
+namespace limits {
+
+// A recording of an hour's game is under 2 MiB; twice that is room, and no more is read.
+constexpr size_t kMaxBody = 4 * 1024 * 1024;
+// An hour at 20 ticks a second: verifying longer games would let one client hold a worker.
+constexpr long kMaxTicks = 72000;
+// The collision tests a verification may make, per tick of its recording on average: a step
+// tests every bullet against every rock and invader, and a recording may hold any number of
+// shots a tick and leave its bullets undrawn (bullets expire as they are drawn). A real game
+// stays near a thousand (fifty bullets among twenty rocks and invaders); this bounds a hostile
+// one's cost to a few seconds of a worker.
+constexpr long long kTestsPerTick = 5000;
+// Keys between two ticks: a player holding every key on auto-repeat presses a few; a recording
+// with thousands would make as many bullets at once, each memory the verifier holds.
+constexpr int kKeysPerTick = 100;
+// A name is 1 to 20 characters once trimmed: enough for a name, short enough for a table.
+constexpr int kNameMin = 1;
+constexpr int kNameMax = 20;
+// Rows of the score table per request: the page shows ten.
+constexpr int kScoresDefault = 10;
+constexpr int kScoresMax = 100;
+// Verifications waiting for a worker, per worker: a burst is served, a flood gets 503.
+constexpr int kQueuePerWorker = 8;
+// What a client is told to wait after a 503 or a 429, in seconds.
+constexpr int kRetryAfter = 5;
+// Submissions per address per minute, unless --submit-rate says otherwise.
+constexpr int kSubmitRate = 30;
+// Addresses the rate limit remembers; past that the one heard from longest ago is forgotten.
+constexpr size_t kRateAddresses = 100000;
+// Seconds a client may stay idle or slow before it is cut off.
+constexpr unsigned kConnectionTimeout = 10;  // unless --client-timeout says
+// Connections at once, and from one address: the threads stay few, a client cannot take all.
+constexpr unsigned kMaxConnections = 1024;
+constexpr unsigned kConnectionsPerAddress = 64;
+// Threads that read requests and answer the quick ones (the verification has its own).
+constexpr unsigned kHttpThreads = 4;
+// Seconds in-flight requests get to finish once the server is asked to stop.
+constexpr int kShutdownGrace = 30;
+
+}  // namespace limits

@@ -1,0 +1,71 @@
+// velmora-server: the leaderboard. It keeps no state of its own beyond its database, so any
+// number of them can serve one PostgreSQL database behind a proxy (docs/server.md).
+#include <signal.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "server/http.h"
+#include "server/limits.h"
+#include "server/options.h"
+#include "server/store.h"
+
+int main(int argc, char** argv) {
+    const ServerOptions options = parse_server_options(argc, argv);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "velmora-server: %s\nTry 'velmora-server --help'.\n",
+                     options.error.c_str());
+        return 2;
+    }
+    if (options.help || options.version) {
+        std::fputs((options.help ? server_usage() : server_version()).c_str(), stdout);
+        return 0;
+    }
+    // The signals that stop the server are waited for here, on this thread alone; every thread
+    // started after this inherits the mask. A client gone mid-answer is no reason to die.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    HttpSetup setup;
+    setup.address = options.address;
+    setup.port = options.port;
+    setup.workers = options.workers > 0
+                        ? options.workers
+                        : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    setup.submit_rate = options.submit_rate;
+    setup.web_root = options.web;
+    setup.behind_proxy = options.behind_proxy;
+    setup.client_timeout = static_cast<unsigned>(options.client_timeout);
+
+    std::string error;
+    // A connection for each thread that may want one at once.
+    const int connections = setup.workers + static_cast<int>(limits::kHttpThreads);
+    std::unique_ptr<Store> store = open_store(options.db, connections, error);
+    if (!store) {
+        std::fprintf(stderr, "velmora-server: %s\n", error.c_str());
+        return 1;
+    }
+    std::unique_ptr<HttpServer> server = HttpServer::start(setup, *store, error);
+    if (!server) {
+        std::fprintf(stderr, "velmora-server: %s\n", error.c_str());
+        return 1;
+    }
+    const bool v6 = options.address.find(':') != std::string::npos;
+    std::fprintf(
+        stderr, "velmora-server: serving http://%s%s%s:%d/ with %d workers, scores in %s%s%s\n",
+        v6 ? "[" : "", options.address.c_str(), v6 ? "]" : "", server->port(), setup.workers,
+        options.db.c_str(), options.web.empty() ? "" : ", page from ", options.web.c_str());
+    int signal_number = 0;
+    sigwait(&stop, &signal_number);
+    std::fprintf(stderr, "velmora-server: stopping (%s): finishing the requests in flight\n",
+                 signal_number == SIGTERM ? "SIGTERM" : "SIGINT");
+    server->stop(limits::kShutdownGrace);
+    server.reset();
+    store.reset();
+    std::fprintf(stderr, "velmora-server: stopped\n");
+    return 0;
+}

@@ -1,0 +1,25 @@
+// velmora-server's command line, read the GNU way (--opt VALUE or --opt=VALUE, unambiguous
+// abbreviations, "--" ends the options).
+#pragma once
+
+#include <string>
+
+#include "server/limits.h"
+
+struct ServerOptions {
+    std::string address = "127.0.0.1";
+    int port = 8080;
+    std::string db = "sqlite:./velmora-scores.db";
+    std::string web;  // --web DIR
+    int workers = 0;  // 0: one a core
+    int submit_rate = 30;
+    bool behind_proxy = false;
+    int client_timeout = static_cast<int>(limits::kConnectionTimeout);  // seconds
+    bool help = false;
+    bool version = false;
+    std::string error;  // the problem, when the command line is wrong
+};
+
+ServerOptions parse_server_options(int argc, const char* const* argv);
+std::string server_usage();
+std::string server_version();

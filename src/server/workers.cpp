@@ -1,0 +1,46 @@
+#include "server/workers.h"
+
+Workers::Workers(int workers, size_t queue_capacity) : capacity(queue_capacity) {
+    for (int i = 0; i < workers; ++i) {
+        threads.emplace_back(&Workers::work, this);
+    }
+}
+
+Workers::~Workers() {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    ready.notify_all();
+    for (std::thread& t : threads) {
+        t.join();
+    }
+}
+
+bool Workers::submit(std::function<void()> job) {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (queue.size() >= capacity) {
+            return false;
+        }
+        queue.push_back(std::move(job));
+    }
+    ready.notify_one();
+    return true;
+}
+
+void Workers::work() {
+    for (;;) {
+        std::function<void()> job;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            ready.wait(lock, [this] { return stopping || !queue.empty(); });
+            if (queue.empty()) {
+                return;  // stopping, and nothing left
+            }
+            job = std::move(queue.front());
+            queue.pop_front();
+        }
+        job();
+    }
+}

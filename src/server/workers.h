@@ -1,0 +1,33 @@
+// The verification workers: a fixed number of threads taking jobs from a bounded queue.
+// Verifying is CPU-bound, so one worker a core; a job that finds the queue full is turned away
+// at once (the caller answers 503) rather than waiting without limit.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class Workers {
+  public:
+    Workers(int workers, size_t queue_capacity);
+    // Finishes every job taken, then stops.
+    ~Workers();
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+
+    // Queues `job`; false, doing nothing, if the queue is full.
+    bool submit(std::function<void()> job);
+
+  private:
+    void work();
+
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<std::function<void()>> queue;
+    size_t capacity;
+    bool stopping = false;
+    std::vector<std::thread> threads;
+};

@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""make bench-server: velmora-server under wrk on loopback (docs/performance.md has the results).
+
+- Verification: five-minute games (6,000 ticks of play) submitted by 4 connections for 20 s;
+  each is read, replayed and compared in full before the store sees it (the same recording is
+  answered 200 after it), so the rate is that of verifying.
+- GET /api/v1/scores with 100,000 games kept, on SQLite and on PostgreSQL: 16 connections, 10 s.
+- The server's memory (resident set) idle, and its peak under the loads above.
+
+Usage: server_bench.py VELMORA_SERVER VELMORA_TRACE
+"""
+import os
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from postgres import Postgres  # noqa: E402
+from service import Server, recording  # noqa: E402
+
+GAMES = 100000
+
+
+def memory(pid):
+    status = open(f"/proc/{pid}/status").read()
+    value = lambda key: int(status.split(key + ":")[1].split()[0]) // 1024  # noqa: E731
+    return value("VmRSS"), value("VmHWM")
+
+
+def wrk(port, path, seconds, connections, script=None):
+    args = ["wrk", "-t2", f"-c{connections}", f"-d{seconds}s", "--latency"]
+    if script:
+        args += ["-s", script]
+    out = subprocess.run(args + [f"http://127.0.0.1:{port}{path}"], capture_output=True,
+                         text=True, check=True).stdout
+    rate = float(out.split("Requests/sec:")[1].split()[0])
+    p99 = out.split(" 99%")[1].split()[0]
+    non2xx = out.split("Non-2xx or 3xx responses:")[1].split()[0] if "Non-2xx" in out else "0"
+    return rate, p99, non2xx
+
+
+def fill_sqlite(path):
+    db = sqlite3.connect(path)
+    db.execute("BEGIN")
+    db.executemany(
+        "INSERT INTO games (content_hash, name, score, level, lives, ticks, submitted)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?)",
+        ((f"bench{i}", f"Player {i % 977}", (i * 7919) % 5000, i % 10, 0, 500 + i % 9000,
+          f"2026-12-07T{i % 24:02d}:00:00.{i:06d}Z") for i in range(GAMES)))
+    db.execute("INSERT INTO recordings (game_id, body) SELECT id, 'velmora-replay 2' FROM games")
+    db.execute("UPDATE stats SET total = (SELECT COUNT(*) FROM games)")
+    db.commit()
+    db.close()
+
+
+def fill_postgres(url):
+    sql = (f"INSERT INTO games (content_hash, name, score, level, lives, ticks, submitted)"
+           f" SELECT 'bench' || i, 'Player ' || (i % 977), (i * 7919) % 5000, i % 10, 0,"
+           f" 500 + i % 9000, '2026-12-07T' || lpad((i % 24)::text, 2, '0') || ':00:00.' ||"
+           f" lpad(i::text, 6, '0') || 'Z' FROM generate_series(0, {GAMES - 1}) AS i;"
+           f" INSERT INTO recordings (game_id, body) SELECT id, 'velmora-replay 2' FROM games;"
+           f" UPDATE stats SET total = (SELECT COUNT(*) FROM games); ANALYZE;")
+    subprocess.run(["psql", url, "-q", "-c", sql], check=True)
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    binary, trace = (os.path.abspath(a) for a in sys.argv[1:])
+    with tempfile.TemporaryDirectory() as tmp:
+        game = recording(trace, 5, 6000, tmp)
+        post = os.path.join(tmp, "post.lua")
+        with open(post, "w") as f:
+            f.write('wrk.method = "POST"\nwrk.headers["Content-Type"] = "text/plain"\n'
+                    f'wrk.body = io.open("{os.path.join(tmp, "play-5-6000.replay")}"):read("*a")\n')
+        with Server(binary, "--db", "sqlite:" + os.path.join(tmp, "v.db"), "--submit-rate",
+                    "100000", "--workers", "2") as s:
+            time.sleep(0.5)
+            idle = memory(s.proc.pid)[0]
+            s.submit("Bench", game)
+            rate, p99, bad = wrk(s.port, "/api/v1/games?name=Bench", 20, 4, post)
+            peak = memory(s.proc.pid)[1]
+            print(f"verification: {rate:.1f} five-minute games a second (p99 {p99}, {bad} not "
+                  f"2xx), {rate * 6000:.0f} ticks a second in the server; memory idle "
+                  f"{idle} MiB, peak {peak} MiB")
+        db = os.path.join(tmp, "scores.db")
+        Server(binary, "--db", "sqlite:" + db).stop()  # makes the schema
+        fill_sqlite(db)
+        with Server(binary, "--db", "sqlite:" + db) as s:
+            wrk(s.port, "/api/v1/scores", 2, 16)  # warm
+            rate, p99, bad = wrk(s.port, "/api/v1/scores", 10, 16)
+            print(f"GET /api/v1/scores, SQLite, {GAMES} games: {rate:.0f} a second, p99 {p99}, "
+                  f"{bad} not 2xx; peak memory {memory(s.proc.pid)[1]} MiB")
+        with Postgres() as pg:
+            Server(binary, "--db", pg.url).stop()
+            fill_postgres(pg.url)
+            with Server(binary, "--db", pg.url) as s:
+                wrk(s.port, "/api/v1/scores", 2, 16)
+                rate, p99, bad = wrk(s.port, "/api/v1/scores", 10, 16)
+                print(f"GET /api/v1/scores, PostgreSQL, {GAMES} games: {rate:.0f} a second, "
+                      f"p99 {p99}, {bad} not 2xx; peak memory {memory(s.proc.pid)[1]} MiB")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,168 @@
+// The leaderboard's own rules, apart from HTTP and databases: names, the submission rate,
+// what a verification makes of a recording, and the JSON it answers with.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "server/json.h"
+#include "server/limits.h"
+#include "server/names.h"
+#include "server/rate_limit.h"
+#include "server/verify.h"
+
+namespace {
+
+std::string golden(const char* name) {
+    std::ifstream in(std::string(VELMORA_REPLAY_DIR) + "/" + name + ".replay");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(Names, OneToTwentyLettersDigitsSpacesAndThreeMarksOnceTrimmed) {
+    const struct {
+        std::string raw;
+        const char* kept;  // null: refused
+    } cases[] = {
+        {"Ana", "Ana"},
+        {"  Bo ", "Bo"},
+        {"Zoë-Ji_2.0", "Zoë-Ji_2.0"},
+        {"名前", "名前"},
+        {"Ωmega", "Ωmega"},
+        {std::string(20, 'x'), "xxxxxxxxxxxxxxxxxxxx"},
+        {std::string(21, 'x'), nullptr},
+        {"ééééééééééééééééééééé", nullptr},                // 21 characters, 42 bytes
+        {"éééééééééééééééééééé", "éééééééééééééééééééé"},  // 20 characters, 40 bytes
+        {"", nullptr},
+        {"   ", nullptr},
+        {"a<b", nullptr},
+        {"tab\there", nullptr},
+        {"new\nline", nullptr},
+        {"😀", nullptr},             // a symbol, not a letter
+        {"\xff\xfe", nullptr},      // not UTF-8
+        {"\xc0\xaf", nullptr},      // an overlong '/'
+        {"\xed\xa0\x80", nullptr},  // a surrogate
+        {"ab\xe4\xbd", nullptr},    // cut short
+        {std::string("a\0b", 3), nullptr},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const std::optional<std::string> name = valid_name(c.raw, error);
+        if (c.kept == nullptr) {
+            EXPECT_FALSE(name.has_value()) << c.raw;
+            EXPECT_FALSE(error.empty()) << c.raw;
+        } else {
+            EXPECT_EQ(name.value_or("(refused: " + error + ")"), c.kept);
+        }
+    }
+}
+
+TEST(RateLimit, ABurstOfTheRateThenOneAsEachRefills) {
+    RateLimit limit(30);  // a minute's 30 at once, then one every 2 s
+    int retry = 0;
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_TRUE(limit.allow("10.0.0.1", 100.0, retry)) << i;
+    }
+    EXPECT_FALSE(limit.allow("10.0.0.1", 100.0, retry));
+    EXPECT_EQ(retry, 2);
+    EXPECT_TRUE(limit.allow("10.0.0.2", 100.0, retry)) << "another address has its own";
+    EXPECT_FALSE(limit.allow("10.0.0.1", 101.9, retry));
+    EXPECT_EQ(retry, 1);
+    EXPECT_TRUE(limit.allow("10.0.0.1", 102.0, retry));
+    EXPECT_FALSE(limit.allow("10.0.0.1", 102.0, retry));
+    // Quiet for a long while: a full burst again, never more.
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_TRUE(limit.allow("10.0.0.1", 10000.0, retry)) << i;
+    }
+    EXPECT_FALSE(limit.allow("10.0.0.1", 10000.0, retry));
+}
+
+TEST(RateLimit, ForgetsTheAddressHeardFromLongestAgoWhenFull) {
+    RateLimit limit(1);
+    int retry = 0;
+    ASSERT_TRUE(limit.allow("first", 0, retry));
+    ASSERT_FALSE(limit.allow("first", 0, retry));
+    for (size_t i = 0; i < limits::kRateAddresses; ++i) {
+        limit.allow("address " + std::to_string(i), 0, retry);
+    }
+    // Pushed out by the others, "first" comes back with a fresh allowance.
+    EXPECT_TRUE(limit.allow("first", 0, retry));
+}
+
+TEST(Verify, RanksTheRecordingsLastGameAsItEnded) {
+    const Verdict v = verify_recording(golden("game-over"));
+    ASSERT_EQ(v.kind, Verdict::kVerified) << v.error;
+    EXPECT_EQ(to_string(v.outcome), "ticks=344 level=0 score=1 lives=0");
+    EXPECT_EQ(v.game_ticks, 344);
+    // Two games in one recording (Enter after the first): the second one counts, with its own
+    // ticks; the frozen ticks after the first's end are no part of either.
+    std::string two = golden("game-over");
+    two = two.substr(0, two.rfind("end ")) + two.substr(two.find("seed "));
+    std::string renumbered;
+    std::istringstream in(two);
+    long tick = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.compare(0, 2, "t ") == 0) {
+            line = "t " + std::to_string(++tick) + line.substr(line.rfind(' '));
+        } else if (line.compare(0, 5, "over ") == 0 || line.compare(0, 4, "end ") == 0) {
+            line = line.substr(0, line.find("ticks=") + 6) + std::to_string(tick) +
+                   line.substr(line.find(' ', line.find("ticks=")));
+        }
+        renumbered += line + "\n";
+    }
+    const Verdict both = verify_recording(renumbered);
+    ASSERT_EQ(both.kind, Verdict::kVerified) << both.error;
+    EXPECT_EQ(both.outcome.ticks, 371 + 344);
+    EXPECT_EQ(both.game_ticks, 344);
+}
+
+TEST(Verify, RefusesWhatItCannotRank) {
+    const std::string head = "velmora-replay 2\nrand 1804289383 846930886 1681692777\n";
+    EXPECT_EQ(verify_recording("nonsense\n").kind, Verdict::kMalformed);
+    const Verdict no_tick = verify_recording(head + "seed 5 00000000\nd\n");
+    EXPECT_EQ(no_tick.kind, Verdict::kMalformed);
+    std::string hour = head + "seed 5 00000000\n";
+    for (long t = 1; t <= limits::kMaxTicks; ++t) {
+        hour += "t " + std::to_string(t) + " 00000000\nd\n";
+    }
+    // An hour is allowed (it then fails on its made-up check values); a tick more is not.
+    EXPECT_EQ(verify_recording(hour).kind, Verdict::kDiverged);
+    EXPECT_EQ(verify_recording(hour + "t 72001 00000000\n").kind, Verdict::kTooLong);
+    // A hundred shots a tick (the most a tick may take), never drawn, so never retired: refused
+    // once the collision tests outrun the budget, long before the recording's end.
+    std::string flood = head + "seed 5 00000000\n";
+    for (long t = 1; t <= 20000; ++t) {
+        for (int k = 0; k < limits::kKeysPerTick; ++k) {
+            flood += "k q\n";
+        }
+        flood += "t " + std::to_string(t) + " 00000000\n";
+    }
+    const Verdict costly = verify_recording(flood);
+    EXPECT_EQ(costly.kind, Verdict::kTooCostly);
+    EXPECT_NE(costly.error.find("bullets at tick"), std::string::npos) << costly.error;
+    std::string many_keys = head + "seed 5 00000000\n";
+    for (int k = 0; k <= limits::kKeysPerTick; ++k) {
+        many_keys += "k q\n";
+    }
+    const Verdict keys = verify_recording(many_keys + "t 1 00000000\n");
+    EXPECT_EQ(keys.kind, Verdict::kTooCostly);
+    EXPECT_NE(keys.error.find("keys before tick 1"), std::string::npos) << keys.error;
+    std::string tampered = golden("levels");
+    tampered.replace(tampered.rfind("score="), 6, "score=1");
+    const Verdict diverged = verify_recording(tampered);
+    EXPECT_EQ(diverged.kind, Verdict::kDiverged);
+    EXPECT_EQ(diverged.tick, 905);
+    EXPECT_EQ(diverged.recorded.score, 1443);
+    EXPECT_EQ(diverged.outcome.score, 443);
+}
+
+TEST(Json, EscapesWhatJsonMust) {
+    EXPECT_EQ(json_string("a\"b\\c\nd\x01é"), "\"a\\\"b\\\\c\\nd\\u0001é\"");
+    EXPECT_EQ(JsonObject().add("id", 7).add("name", "Zoë").text(),
+              "{\"id\": 7, \"name\": \"Zoë\"}");
+    EXPECT_EQ(json_error("no"), "{\"error\": \"no\"}");
+}
+
+}  // namespace

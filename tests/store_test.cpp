@@ -1,0 +1,164 @@
+// The leaderboard's store, one suite for both engines, each for real: SQLite in a temporary
+// folder, and PostgreSQL when VELMORA_TEST_POSTGRES names a server (the tests start one; see
+// tests/e2e/postgres.py). No mock database.
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "server/store.h"
+
+namespace {
+
+// A database of its own for each test: a fresh SQLite file, or the PostgreSQL one emptied.
+std::string fresh_database(const std::string& engine) {
+    if (engine == "sqlite") {
+        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : test) {
+            c = c == '/' ? '_' : c;  // a parameterised test's name holds a slash
+        }
+        const std::string path =
+            ::testing::TempDir() + "velmora_store_" + test + "_" + std::to_string(getpid()) + ".db";
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::remove((path + suffix).c_str());
+        }
+        return "sqlite:" + path;
+    }
+    const char* url = std::getenv("VELMORA_TEST_POSTGRES");
+    PGconn* db = PQconnectdb(url);
+    PQclear(PQexec(db, "DROP TABLE IF EXISTS recordings, games, stats, schema_version"));
+    PQfinish(db);
+    return url;
+}
+
+NewGame game(const std::string& hash, const std::string& name, int score, long long ticks,
+             const std::string& submitted, const std::string& recording = "velmora-replay 2\n") {
+    return NewGame{hash, name, score, 2, 1, ticks, submitted, recording};
+}
+
+class StoreTest : public ::testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        if (GetParam() == "postgres" && std::getenv("VELMORA_TEST_POSTGRES") == nullptr) {
+            GTEST_SKIP() << "no PostgreSQL: run under tests/e2e/postgres.py";
+        }
+        url = fresh_database(GetParam());
+        store = open_store(url, 4, error);
+        ASSERT_NE(store, nullptr) << error;
+    }
+
+    std::string url;
+    std::string error;
+    std::unique_ptr<Store> store;
+};
+
+TEST_P(StoreTest, KeepsEachRecordingOnceByItsContent) {
+    const auto [first, added] = store->add(game("aa", "Ana", 40, 900, "2026-12-07T10:00:00Z"));
+    EXPECT_TRUE(added);
+    EXPECT_EQ(first.name, "Ana");
+    EXPECT_EQ(first.rank, 1);
+    // The same recording again, under another name: the row kept first, unchanged.
+    const auto [again, added_again] =
+        store->add(game("aa", "Bea", 40, 900, "2026-12-07T11:00:00Z"));
+    EXPECT_FALSE(added_again);
+    EXPECT_EQ(again.id, first.id);
+    EXPECT_EQ(again.name, "Ana");
+    EXPECT_EQ(again.submitted, "2026-12-07T10:00:00Z");
+    EXPECT_EQ(store->total(), 1);
+}
+
+TEST_P(StoreTest, RanksByScoreThenFewerTicksThenEarlierSubmission) {
+    // Added out of order: the ranks come from the table, not from the order of arrival.
+    store->add(game("e", "fifth", 100, 500, "2026-12-07T10:00:05Z"));
+    store->add(game("b", "second", 300, 900, "2026-12-07T10:00:03Z"));
+    store->add(game("a", "first", 500, 900, "2026-12-07T10:00:09Z"));
+    store->add(game("d", "fourth", 300, 900, "2026-12-07T10:00:04Z"));
+    store->add(game("c", "third", 300, 800, "2026-12-07T10:00:08Z"));
+    const std::vector<Entry> all = store->page(10, 0);
+    ASSERT_EQ(all.size(), 5u);
+    const char* order[] = {"first", "third", "second", "fourth", "fifth"};
+    for (size_t i = 0; i < all.size(); ++i) {
+        EXPECT_EQ(all[i].name, order[i]);
+        EXPECT_EQ(all[i].rank, static_cast<long long>(i) + 1);
+        EXPECT_EQ(store->entry(all[i].id)->rank, all[i].rank) << all[i].name;
+    }
+    const std::vector<Entry> middle = store->page(2, 2);
+    ASSERT_EQ(middle.size(), 2u);
+    EXPECT_EQ(middle[0].name, "second");
+    EXPECT_EQ(middle[0].rank, 3);
+    EXPECT_EQ(middle[1].rank, 4);
+    EXPECT_TRUE(store->page(10, 5).empty());
+    EXPECT_EQ(store->total(), 5);
+}
+
+TEST_P(StoreTest, KeepsTheRecordingWholeAndApart) {
+    std::string big = "velmora-replay 2\n";
+    while (big.size() < 1000000) {
+        big += "t 12345 89abcdef\nd\nk q\n";
+    }
+    const Entry e = store->add(game("big", "Ana", 1, 1, "2026-12-07T10:00:00Z", big)).first;
+    EXPECT_EQ(store->recording(e.id), big);
+    EXPECT_FALSE(store->recording(e.id + 1).has_value());
+    EXPECT_FALSE(store->entry(e.id + 1).has_value());
+    EXPECT_TRUE(store->healthy());
+}
+
+TEST_P(StoreTest, OneRowWhenTheSameRecordingArrivesFromManyAtOnce) {
+    std::atomic<int> added{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&, i] {
+            // Each thread its own store, as each server has: they meet in the database.
+            std::string why;
+            std::unique_ptr<Store> own = open_store(url, 1, why);
+            ASSERT_NE(own, nullptr) << why;
+            added += own->add(game("same", "racer " + std::to_string(i), 7, 70,
+                                   "2026-12-07T10:00:0" + std::to_string(i) + "Z"))
+                         .second;
+            own->add(game("own " + std::to_string(i), "own", i, 70, "2026-12-07T10:00:00Z"));
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(added, 1);
+    EXPECT_EQ(store->total(), 9);
+    EXPECT_EQ(store->page(100, 0).size(), 9u);
+}
+
+TEST_P(StoreTest, MakesItsSchemaOnceAndRefusesANewerOne) {
+    store->add(game("x", "Ana", 1, 1, "2026-12-07T10:00:00Z"));
+    store.reset();
+    store = open_store(url, 2, error);  // the schema is there: kept as it is, with its rows
+    ASSERT_NE(store, nullptr) << error;
+    EXPECT_EQ(store->total(), 1);
+    store.reset();
+    if (GetParam() == "sqlite") {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(url.substr(7).c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(
+            sqlite3_exec(db, "INSERT INTO schema_version VALUES (99)", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+    } else {
+        PGconn* db = PQconnectdb(url.c_str());
+        PQclear(PQexec(db, "INSERT INTO schema_version VALUES (99)"));
+        PQfinish(db);
+    }
+    EXPECT_EQ(open_store(url, 1, error), nullptr);
+    EXPECT_NE(error.find("newer than this server's"), std::string::npos) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, StoreTest, ::testing::Values("sqlite", "postgres"),
+                         [](const ::testing::TestParamInfo<std::string>& engine) {
+                             return engine.param;
+                         });
+
+}  // namespace
