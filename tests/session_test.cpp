@@ -184,7 +184,8 @@ std::pair<std::vector<std::string>, std::string> play_pressing(int ticks,
                                                                Press (*press_for)(char)) {
     Game game;
     Session session(game, 11);
-    session.record_in_memory(11);
+    session.record_in_memory();
+    session.start(11);
     std::vector<std::string> frames;
     for (int t = 0; t < ticks; ++t) {
         for (const char* k = keys_at(t); *k != '\0'; ++k) {
@@ -321,7 +322,8 @@ TEST(Options, CommandLinesAndWhatTheyMean) {
         {{}, "", -1},
         {{"--seed", "42"}, "", 42},
         {{"--seed=4294967295"}, "", 4294967295L},
-        {{"--se", "0"}, "", 0},
+        {{"--see", "0"}, "", 0},
+        {{"--se", "0"}, "option '--se' is ambiguous", -1},  // --seed, --server
         {{"-display", ":3", "-geometry", "500x500", "-sync", "--seed", "7"}, "", 7},
         {{"--bogus"}, "unrecognized option '--bogus'", -1},
         {{"-x"}, "unrecognized option '-x'", -1},
@@ -336,6 +338,15 @@ TEST(Options, CommandLinesAndWhatTheyMean) {
         {{"--", "--seed"}, "unexpected argument '--seed'", -1},
         {{"--h"}, "option '--h' is ambiguous", -1},
         {{"--version=2"}, "option '--version' doesn't allow an argument", -1},
+        {{"--volume", "100", "--mute"}, "", -1},
+        {{"--volume", "101"}, "invalid volume '101'", -1},
+        {{"--leaderboard", "--server", "http://x:1"}, "", -1},
+        {{"--submit", "g.replay", "--name", "Ana", "--server=http://x:1"}, "", -1},
+        {{"--submit", "g.replay"}, "--submit FILE and --name NAME go together", -1},
+        {{"--name", "Ana"}, "--submit FILE and --name NAME go together", -1},
+        {{"--server", "http://x:1"}, "--server goes with --submit or --leaderboard", -1},
+        {{"--scores", "--leaderboard"}, "--scores, --submit and --leaderboard each stand", -1},
+        {{"--scores", "--seed", "1"}, "--scores, --submit and --leaderboard each stand", -1},
     };
     for (const Case& c : cases) {
         std::vector<const char*> argv{"velmora"};

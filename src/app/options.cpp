@@ -15,8 +15,10 @@ struct LongOption {
 };
 
 const LongOption kLongOptions[] = {
-    {"help", false}, {"version", false},  {"seed", true},  {"record", true},
-    {"play", true},  {"headless", false}, {"mute", false}, {"volume", true},
+    {"help", false},   {"version", false},     {"seed", true},   {"record", true},
+    {"play", true},    {"headless", false},    {"mute", false},  {"volume", true},
+    {"scores", false}, {"no-scores", false},   {"submit", true}, {"name", true},
+    {"server", true},  {"leaderboard", false},
 };
 
 // glutInit's options, as freeglut reads them, and whether each takes a value.
@@ -67,6 +69,18 @@ void apply(Options& options, const std::string& name, const std::string& value) 
         options.headless = true;
     } else if (name == "mute") {
         options.mute = true;
+    } else if (name == "scores") {
+        options.scores = true;
+    } else if (name == "no-scores") {
+        options.no_scores = true;
+    } else if (name == "submit") {
+        options.submit = value;
+    } else if (name == "name") {
+        options.name = value;
+    } else if (name == "server") {
+        options.server = value;
+    } else if (name == "leaderboard") {
+        options.leaderboard = true;
     } else if (name == "volume") {
         const std::optional<unsigned> volume = parse_seed(value);
         if (!volume || *volume > 100) {
@@ -92,7 +106,16 @@ void check_combination(Options& options) {
     if (!options.error.empty() || options.help || options.version) {
         return;
     }
-    if (!options.play.empty() && !options.record.empty()) {
+    const int commands = options.scores + !options.submit.empty() + options.leaderboard;
+    const bool playing =
+        !options.play.empty() || !options.record.empty() || options.seed || options.headless;
+    if (commands > 1 || (commands == 1 && playing)) {
+        options.error = "--scores, --submit and --leaderboard each stand alone";
+    } else if (options.submit.empty() != options.name.empty()) {
+        options.error = "--submit FILE and --name NAME go together";
+    } else if (!options.server.empty() && options.submit.empty() && !options.leaderboard) {
+        options.error = "--server goes with --submit or --leaderboard";
+    } else if (!options.play.empty() && !options.record.empty()) {
         options.error = "--play and --record cannot be used together";
     } else if (!options.play.empty() && options.seed) {
         options.error = "--seed cannot be used with --play: the recording holds its seeds";
@@ -174,6 +197,13 @@ std::string usage_text() {
            "                     print the outcome and the speed (no sound)\n"
            "      --mute         start with the sound off (m turns it on)\n"
            "      --volume N     sound volume from 0 to 100 (70)\n"
+           "      --no-scores    keep no high-score table (nor the games' recordings)\n"
+           "      --scores       print the high-score table and exit\n"
+           "      --submit FILE --name NAME\n"
+           "                     send a recording to the leaderboard and print its verified rank\n"
+           "      --leaderboard  print the leaderboard's top ten and exit\n"
+           "      --server URL   the leaderboard's address (http://127.0.0.1:8080, or\n"
+           "                     $VELMORA_SERVER)\n"
            "      --help         show this help and exit\n"
            "      --version      show the version and exit\n"
            "GLUT's X options (-display DISPLAY, -geometry WxH+X+Y, -iconic, -sync, ...) are\n"
@@ -192,6 +222,7 @@ std::string usage_text() {
            "The steering and firing keys and Enter do nothing in a replay.\n"
            "\n"
            "Exit status: 0 when the game is closed or quit, or a replay matched its recording;\n"
-           "1 when no display can be opened; 2 for a wrong command line or a recording that\n"
-           "cannot be replayed; 3 when a replay went another way than its recording.\n";
+           "1 when no display can be opened, or the leaderboard cannot be reached; 2 for a\n"
+           "wrong command line or a recording that cannot be replayed; 3 when a replay went\n"
+           "another way than its recording, or the leaderboard refused a recording.\n";
 }

@@ -16,7 +16,13 @@ struct Options {
     bool headless = false;         // --headless, with --play
     bool mute = false;             // --mute: start with the sound off (m turns it on)
     int volume = 70;               // --volume N, 0 to 100
-    std::string error;             // the problem, when the command line is wrong
+    bool scores = false;           // --scores: print the high-score table
+    bool no_scores = false;        // --no-scores: keep none
+    std::string submit;            // --submit FILE, with --name NAME
+    std::string name;
+    std::string server;        // --server URL, with --submit or --leaderboard
+    bool leaderboard = false;  // --leaderboard: print its top ten
+    std::string error;         // the problem, when the command line is wrong
 };
 
 Options parse_options(int argc, const char* const* argv);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "app/score_keeper.h"
 #include "game/hud.h"
 #include "replay/recorder.h"
 #include "replay/replay.h"
@@ -20,15 +21,12 @@ Session::Session(Game& game_, std::optional<unsigned> seed_) : game(game_), seed
 
 Session::~Session() = default;
 
-void Session::record(std::unique_ptr<Recorder> to_file, unsigned first_seed) {
+void Session::record(std::unique_ptr<Recorder> to_file) {
     recorder = std::move(to_file);
-    in_memory = false;
-    start_recorded_game(first_seed);
 }
 
-void Session::record_in_memory(unsigned first_seed) {
-    in_memory = true;
-    start_recorded_game(first_seed);
+void Session::keep_scores(std::unique_ptr<ScoreKeeper> keeper) {
+    scores = std::move(keeper);
 }
 
 void Session::watch(ReplayFile file) {
@@ -47,9 +45,17 @@ void Session::tick() {
     }
     const bool was_over = game.get_game_over();
     game.update();
-    // A recording kept in memory is one game: it stops where the game ends.
-    if (recorder && !(in_memory && was_over)) {
-        recorder->tick(game, !was_over && game.get_game_over());
+    const bool ended = !was_over && game.get_game_over();
+    game_ticks += was_over ? 0 : 1;
+    if (recorder) {
+        recorder->tick(game, ended);
+    }
+    // A game's own recording stops where the game ends.
+    if (each_game && !was_over) {
+        each_game->tick(game, ended);
+    }
+    if (ended && scores) {
+        scores->game_over(outcome_of(game, game_ticks));
     }
 }
 
@@ -64,22 +70,29 @@ void Session::display() {
         if (is_paused) {
             draw_paused();
         }
-        if (is_muted) {
-            draw_muted();
-        }
     } else {
         game.draw();
-        if (recorder && !(in_memory && game.get_game_over())) {
+        if (recorder) {
             recorder->draw();
         }
-        if (is_muted) {
-            draw_muted();
+        if (each_game && !game.get_game_over()) {
+            each_game->draw();
         }
+    }
+    if (is_muted) {
+        draw_muted();
+    }
+    if (scores && scores->showing()) {
+        scores->draw();
     }
     glutSwapBuffers();
 }
 
 void Session::key(unsigned char pressed) {
+    if (scores && scores->asking_name()) {  // every key names, as typed
+        scores->key(pressed);
+        return;
+    }
     const unsigned char key = designed_key(pressed);
     if (key == 'p') {
         is_paused = !is_paused;
@@ -100,8 +113,11 @@ void Session::key(unsigned char pressed) {
         return;
     }
     if (ship_command(game, key)) {
-        if (recorder && !(in_memory && game.get_game_over())) {
+        if (recorder) {
             recorder->key(static_cast<char>(key));
+        }
+        if (each_game && !game.get_game_over()) {
+            each_game->key(static_cast<char>(key));
         }
     } else if (key == kEnter && game.get_game_over()) {
         start_new_game();
@@ -109,8 +125,11 @@ void Session::key(unsigned char pressed) {
 }
 
 void Session::finish() {
-    if (recorder && !in_memory) {
+    if (recorder) {
         recorder->end(game);
+    }
+    if (scores) {
+        scores->abandon();  // a game left before its end is no score
     }
 }
 
@@ -135,30 +154,33 @@ bool Session::replay_finished() const {
 }
 
 std::string Session::recording() const {
-    if (!in_memory || !recorder) {
+    if (!each_in_memory || !each_game) {
         return "";
     }
-    return recorder->text() + summary_line(false, outcome_of(game, recorder->tick_count()));
+    return each_game->text() + summary_line(false, outcome_of(game, each_game->tick_count()));
 }
 
 void Session::start_new_game() {
-    const unsigned s = seed ? *seed : static_cast<unsigned>(std::time(nullptr));
-    if (in_memory || recorder) {
-        start_recorded_game(s);
-    } else {
-        game.new_game(s);
-        current_seed = s;
-    }
+    start_game(seed ? *seed : static_cast<unsigned>(std::time(nullptr)));
 }
 
-void Session::start_recorded_game(unsigned s) {
-    // A recording in memory holds one game; its header reseeds rand(), so it comes first.
-    if (in_memory) {
-        recorder = Recorder::in_memory();
+void Session::start_game(unsigned s) {
+    // A game's own recording reseeds rand() as it writes its header: it comes before the seed.
+    if (each_in_memory) {
+        each_game = Recorder::in_memory();
+    } else if (scores) {
+        each_game = scores->record_game(s);
+        scores->hide();
     }
     game.new_game(s);
     current_seed = s;
-    recorder->new_game(s, game);
+    game_ticks = 0;
+    if (recorder) {
+        recorder->new_game(s, game);
+    }
+    if (each_game) {
+        each_game->new_game(s, game);
+    }
 }
 
 unsigned char designed_key(unsigned char key) {

@@ -13,6 +13,7 @@
 
 class Recorder;
 class Replay;
+class ScoreKeeper;
 
 class Session {
   public:
@@ -23,12 +24,18 @@ class Session {
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Writes every game to `recorder` as it is played (--record FILE), starting with a new
-    // game from `first_seed`.
-    void record(std::unique_ptr<Recorder> recorder, unsigned first_seed);
+    // What the games are recorded to, from the game start() starts on. Writes every game to
+    // `recorder` as it is played (--record FILE).
+    void record(std::unique_ptr<Recorder> to_file);
     // Keeps each game's recording in memory, a fresh one per game, until the game ends (the
-    // page, which has no files), starting with a new game from `first_seed`.
-    void record_in_memory(unsigned first_seed);
+    // page, which has no files).
+    void record_in_memory() { each_in_memory = true; }
+    // Keeps a high-score table with `scores` (the desktop's): each game recorded to its folder,
+    // and at each game's end its name asked for or the table shown, which take the keys and
+    // the screen until Enter.
+    void keep_scores(std::unique_ptr<ScoreKeeper> scores);
+    // A new game from `seed`, recorded as the above say.
+    void start(unsigned seed) { start_game(seed); }
     // Plays the recorded `file` instead of the keys, from its first game: a, d, w, q and Enter
     // do nothing until it has played its last record.
     void watch(ReplayFile file);
@@ -67,12 +74,15 @@ class Session {
 
   private:
     void start_new_game();
-    void start_recorded_game(unsigned seed);
+    void start_game(unsigned seed);
 
     Game& game;
     std::optional<unsigned> seed;
-    std::unique_ptr<Recorder> recorder;  // every game, to a file
-    bool in_memory = false;              // each game, kept by `recorder` in memory
+    std::unique_ptr<Recorder> recorder;   // every game, to one file (--record)
+    std::unique_ptr<Recorder> each_game;  // the game in play alone, until it ends
+    bool each_in_memory = false;          // each game kept in memory (the page)
+    std::unique_ptr<ScoreKeeper> scores;  // each game kept in the score table's folder
+    long game_ticks = 0;                  // ticks of the game in play
     std::unique_ptr<Replay> watched;
     std::optional<unsigned> current_seed;
     bool is_paused = false;

@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "app/leaderboard_client.h"
 #include "app/options.h"
 #include "app/pacer.h"
+#include "app/score_keeper.h"
 #include "audio/audio.h"
 #include "replay/recorder.h"
 #include "replay/replay.h"
@@ -78,20 +80,48 @@ std::optional<int> set_up(const Options& options, Game& game) {
         open_audio(options);
         return std::nullopt;
     }
-    const unsigned seed = options.seed.value_or(static_cast<unsigned>(std::time(nullptr)));
+    bool recorded = false;
     if (!options.record.empty()) {
         std::unique_ptr<Recorder> recorder = Recorder::open(options.record, error);
         if (!recorder) {
             std::fprintf(stderr, "velmora: %s\n", error.c_str());
             return 2;
         }
-        session->record(std::move(recorder), seed);
-    } else if (platform.record_in_memory) {
-        session->record_in_memory(seed);
-    } else if (options.seed) {
-        game.new_game(*options.seed);
+        session->record(std::move(recorder));
+        recorded = true;
+    }
+    if (platform.record_in_memory) {
+        session->record_in_memory();
+        recorded = true;
+    }
+    if (platform.keeps_scores && !options.no_scores) {
+        if (std::optional<ScoreFolder> folder = ScoreFolder::open(error)) {
+            session->keep_scores(std::make_unique<ScoreKeeper>(std::move(*folder), stderr));
+            recorded = true;
+        } else {
+            std::fprintf(stderr, "velmora: no score table: %s; the game plays on\n", error.c_str());
+        }
+    }
+    // A game of its own seed (else the world's, from the clock, is played as it is).
+    if (recorded || options.seed) {
+        session->start(options.seed.value_or(static_cast<unsigned>(std::time(nullptr))));
     }
     open_audio(options);
+    return std::nullopt;
+}
+
+// --scores, --submit and --leaderboard: said and done without a window.
+std::optional<int> command(const Options& options) {
+    if (options.scores) {
+        return print_score_table(stdout, stderr);
+    }
+    if (!options.submit.empty()) {
+        return submit_recording(options.submit, options.name, leaderboard_server(options.server),
+                                stdout, stderr);
+    }
+    if (options.leaderboard) {
+        return print_leaderboard(leaderboard_server(options.server), stdout, stderr);
+    }
     return std::nullopt;
 }
 
@@ -158,6 +188,9 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
     if (options.help || options.version) {
         std::fputs((options.help ? usage_text() : version_text()).c_str(), stdout);
         return 0;
+    }
+    if (const std::optional<int> status = command(options)) {
+        return *status;
     }
     if (const std::optional<int> status = set_up(options, game)) {
         return *status;

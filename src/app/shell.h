@@ -15,6 +15,8 @@ struct Platform {
     // Hold every sound until the player first acts (browsers hold audio until then, and play
     // whatever was queued all at once).
     bool sound_after_first_key = false;
+    // Keep the high-score table in the user's data folder (the page keeps its own).
+    bool keeps_scores = true;
 };
 
 // Runs the game; returns the exit status.

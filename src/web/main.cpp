@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     page.record_in_memory = true;
     page.exit_after_replay = false;
     page.sound_after_first_key = true;
+    page.keeps_scores = false;  // the page keeps its own table, in the browser's storage
     return run_shell(argc, argv, jogo, page);
 }
 

@@ -1,0 +1,56 @@
+// The desktop's score table at play: each game is recorded to the table's folder as it is
+// played; when it ends, a game that enters the table asks for a name on the field (in the
+// head-up text's font), and then the table shows under GAME OVER, the new entry marked, until
+// Enter starts a new game. A game that does not enter shows the table at once, and its
+// recording goes.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/score_file.h"
+#include "replay/recorder.h"
+#include "replay/replay_file.h"
+
+class ScoreKeeper {
+  public:
+    // Keeps the table in `folder`; says what goes wrong on `err`, a line each, and plays on.
+    ScoreKeeper(ScoreFolder folder, std::FILE* err);
+
+    // A recorder for the game starting now from `seed`, writing to a new file in the folder;
+    // null if none can be made (that game is then kept nowhere).
+    std::unique_ptr<Recorder> record_game(unsigned seed);
+    // The game recorded last has just ended with `outcome`.
+    void game_over(const Outcome& outcome);
+    // The program ends before the game did: its recording goes.
+    void abandon();
+
+    // The name is being typed: every key but Esc comes here.
+    bool asking_name() const { return screen == Screen::kName; }
+    // Letters, digits, space, '-' and '_' add to the name (12 at most), Backspace takes the
+    // last off, Enter keeps it.
+    void key(unsigned char key);
+    // What shows under GAME OVER: the name being typed, or the table.
+    bool showing() const { return screen != Screen::kNone; }
+    void draw() const;
+    // A new game starts: nothing more shows.
+    void hide() { screen = Screen::kNone; }
+
+  private:
+    void keep();
+
+    enum class Screen { kNone, kName, kTable };
+
+    ScoreFolder folder;
+    std::FILE* err;
+    bool said_cannot_record = false;
+    std::string recording;  // the file of the game recorded last, until it is kept or gone
+    unsigned seed = 0;
+    Outcome outcome{};
+    std::string ended;  // when it ended
+    Screen screen = Screen::kNone;
+    std::string name;
+    ScoreTable shown;
+    int marked = -1;  // the new entry's place in `shown`
+};

@@ -1,0 +1,168 @@
+// Scores in the page: its own top ten kept in the browser's local storage, and, when the page is
+// served by velmora-server, the global leaderboard: a game is sent to it after GAME OVER (the
+// server replays it and answers with its verified rank, or says why not), and any game on it
+// can be watched in the canvas.
+'use strict';
+(function () {
+  var V = window.Velmora;
+  var KEPT = 10;
+  var local = document.getElementById('local-scores');
+  var board = document.getElementById('leaderboard');
+  var send = document.getElementById('send');
+  var nameField = document.getElementById('name');
+  var submit = document.getElementById('submit');
+  var answer = document.getElementById('submitted');
+
+  // While a name is typed, its keys go to the field, not to the game (the game's keyboard
+  // listener sits on the window; this one was there first).
+  ['keydown', 'keyup', 'keypress'].forEach(function (type) {
+    window.addEventListener(type, function (event) {
+      if (event.target === nameField) {
+        event.stopImmediatePropagation();
+      }
+    }, true);
+  });
+
+  var stored = function (key, fallback) {
+    try {
+      var value = JSON.parse(localStorage.getItem(key));
+      return value === null ? fallback : value;
+    } catch (e) {
+      return fallback;  // storage off, or not ours: start afresh
+    }
+  };
+  var store = function (key, value) {
+    try {
+      localStorage.setItem(key, JSON.stringify(value));
+    } catch (e) {
+      // a full or closed storage keeps nothing; the game goes on
+    }
+  };
+  nameField.value = stored('velmora-name', 'Player');
+
+  var cell = function (row, text) {
+    var td = document.createElement('td');
+    td.textContent = text;
+    row.appendChild(td);
+    return td;
+  };
+  var fill = function (table, rows, columns) {
+    var body = table.tBodies[0];
+    body.textContent = '';
+    rows.forEach(function (r, i) {
+      var row = body.insertRow();
+      columns(row, r, i);
+    });
+  };
+
+  // The page's own table: best first, higher score, then fewer ticks, then earlier.
+  var better = function (a, b) {
+    return b.score - a.score || a.ticks - b.ticks || (a.date < b.date ? -1 : 1);
+  };
+  var showLocal = function () {
+    fill(local, stored('velmora-scores', []), function (row, r, i) {
+      cell(row, i + 1);
+      cell(row, r.name);
+      cell(row, r.score);
+      cell(row, r.level);
+    });
+  };
+  var keepLocally = function (game) {
+    if (game.score <= 0) {
+      return;
+    }
+    var table = stored('velmora-scores', []).concat([game]).sort(better).slice(0, KEPT);
+    store('velmora-scores', table);
+    showLocal();
+  };
+
+  // The leaderboard, when the page came from velmora-server; hidden otherwise.
+  var showBoard = function () {
+    return fetch('api/v1/scores?limit=10').then(function (response) {
+      if (!response.ok) {
+        throw new Error(response.status);
+      }
+      return response.json();
+    }).then(function (scores) {
+      board.hidden = false;
+      fill(board, scores.scores, function (row, r) {
+        cell(row, r.rank);
+        cell(row, r.name);
+        cell(row, r.score);
+        cell(row, r.level);
+        var watch = document.createElement('button');
+        watch.type = 'button';
+        watch.textContent = 'Watch';
+        watch.setAttribute('aria-label', 'Watch ' + r.name + "'s game");
+        watch.addEventListener('click', function () { watchGame(r.id); });
+        cell(row, '').appendChild(watch);
+      });
+    }).catch(function () {
+      board.hidden = true;
+    });
+  };
+  var watchGame = function (id) {
+    fetch('api/v1/games/' + id + '/replay').then(function (response) {
+      if (!response.ok) {
+        throw new Error(response.status + ' ' + response.statusText);
+      }
+      return response.text();
+    }).then(function (text) {
+      document.getElementById('outcome').textContent = '';
+      if (V.watch('leaderboard game ' + id, text)) {
+        V.canvas.focus();
+      }
+    }).catch(function (error) {
+      V.say('leaderboard game ' + id + ': cannot fetch: ' + error.message);
+    });
+  };
+
+  submit.addEventListener('click', function () {
+    var name = nameField.value.trim();
+    store('velmora-name', name);
+    answer.textContent = 'Sending\u2026';
+    submit.disabled = true;
+    fetch('api/v1/games?name=' + encodeURIComponent(name), {
+      method: 'POST',
+      headers: { 'Content-Type': 'text/plain; charset=utf-8' },
+      body: V.recording(),
+    }).then(function (response) {
+      return response.json().then(function (body) {
+        if (response.ok) {
+          answer.textContent = (response.status === 201 ? 'Verified: rank ' : 'Already there: rank ') +
+              body.rank + ' on the leaderboard, ' + body.name + ', score ' + body.score + '.';
+          showBoard();
+        } else {
+          answer.textContent = 'The leaderboard did not take it: ' + body.error;
+          submit.disabled = false;
+        }
+      });
+    }).catch(function (error) {
+      answer.textContent = 'The leaderboard cannot be reached: ' + error.message;
+      submit.disabled = false;
+    });
+  });
+
+  // At each GAME OVER of a game played here: kept in the page's table, and offered to the
+  // leaderboard; a new game takes the offer back.
+  var wasOver = false;
+  V.onStatus(function (status) {
+    var over = status.over && !status.watching;
+    if (over && !wasOver) {
+      var text = V.recording();
+      var end = /^end ticks=([0-9]+) level=([0-9]+) score=([0-9]+)/m.exec(text);
+      if (end) {
+        keepLocally({ name: nameField.value.trim() || 'Player', ticks: +end[1], level: +end[2],
+                      score: +end[3], date: new Date().toISOString() });
+      }
+      answer.textContent = '';
+      submit.disabled = false;
+    }
+    send.hidden = !over;
+    submit.hidden = board.hidden;
+    wasOver = over;
+  });
+
+  showLocal();
+  showBoard();
+})();
