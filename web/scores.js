@@ -76,9 +76,20 @@
     showLocal();
   };
 
-  // The leaderboard, when the page came from velmora-server; hidden otherwise.
+  // The leaderboard, when the page came from velmora-server (its files say so in a header);
+  // hidden otherwise, without asking plain file servers for what they do not have.
+  var served = fetch(location.pathname, { method: 'HEAD', cache: 'no-store' }).then(function (r) {
+    return r.headers.get('X-Velmora-Leaderboard') !== null;
+  }).catch(function () {
+    return false;
+  });
   var showBoard = function () {
-    return fetch('api/v1/scores?limit=10').then(function (response) {
+    return served.then(function (withBoard) {
+      if (!withBoard) {
+        throw new Error('no leaderboard');
+      }
+      return fetch('api/v1/scores?limit=10');
+    }).then(function (response) {
       if (!response.ok) {
         throw new Error(response.status);
       }

@@ -26,6 +26,7 @@ Game* game_in_play = nullptr;
 std::unique_ptr<Session> session;
 std::unique_ptr<Audio> audio;  // none for a replay without a window
 Pacer pacer;
+std::optional<unsigned> own_seed;  // the seed of a game set up with one, started with the window
 
 void closing() {
     window_closed = true;
@@ -77,7 +78,6 @@ std::optional<int> set_up(const Options& options, Game& game) {
             return play_headless(replay, game, options.play, stdout, stderr);
         }
         session->watch(std::move(file));
-        open_audio(options);
         return std::nullopt;
     }
     bool recorded = false;
@@ -104,10 +104,18 @@ std::optional<int> set_up(const Options& options, Game& game) {
     }
     // A game of its own seed (else the world's, from the clock, is played as it is).
     if (recorded || options.seed) {
-        session->start(options.seed.value_or(static_cast<unsigned>(std::time(nullptr))));
+        own_seed = options.seed.value_or(static_cast<unsigned>(std::time(nullptr)));
+    }
+    return std::nullopt;
+}
+
+// Once the window is open: a display that cannot be opened ends the program in the toolkit,
+// and must leave no recording of a game that was never played.
+void begin(const Options& options) {
+    if (own_seed) {
+        session->start(*own_seed);
     }
     open_audio(options);
-    return std::nullopt;
 }
 
 // --scores, --submit and --leaderboard: said and done without a window.
@@ -211,6 +219,7 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
     glutCloseFunc(closing);
     init();
+    begin(options);
     glutMainLoop();
 
     session->finish();

@@ -164,6 +164,8 @@ MHD_Result serve_file(MHD_Connection* c, Exchange& x, const StaticFile& file) {
     }
     MHD_add_response_header(r, "Content-Type", file.content_type.c_str());
     MHD_add_response_header(r, "X-Content-Type-Options", "nosniff");
+    // Tells the page it came with a leaderboard, so a page served from plain files asks for none.
+    MHD_add_response_header(r, "X-Velmora-Leaderboard", "api/v1/");
     x.status = 200;
     const MHD_Result queued = MHD_queue_response(c, 200, r);
     MHD_destroy_response(r);

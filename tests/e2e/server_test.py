@@ -137,12 +137,16 @@ def api(check, binary, velmora, trace, replays, tmp):
                                    ("GET", "/api/v1/games/abc", 404),
                                    ("DELETE", "/api/v1/scores", 405),
                                    ("GET", "/api/v1/games", 405), ("GET", "/healthz", 200),
+                                   ("HEAD", "/api/v1/scores", 200),
                                    ("GET", "/", 200), ("GET", "/../secret", 404)):
             status, headers, body = s.request(method, path)
             json_error = want == 200 or "error" in json.loads(body)
             check(f"{method} {path}: {want}, X-Content-Type-Options: nosniff",
                   status == want and headers.get("x-content-type-options") == "nosniff" and
                   json_error, f"{status} {body[:80]}")
+        status, headers, _ = s.request("HEAD", "/")
+        check("the page's files tell it a leaderboard is here (X-Velmora-Leaderboard)",
+              status == 200 and headers.get("x-velmora-leaderboard") == "api/v1/", str(headers))
         time.sleep(0.2)
         lines = lambda: [line for line in s.log if " GET /healthz 200 " in line]  # noqa: E731
         before = len(lines())

@@ -122,10 +122,18 @@ def game_over_and_enter(check, b, start):
         return
     check("the lives then read differently from the start",
           green_in(over, NUMBERS["Lifes"]) != green_in(start, NUMBERS["Lifes"]))
+    # The first game on an empty table enters it: Enter keeps the name, the next starts anew.
+    b.keys("Return")
+    time.sleep(0.3)
+    table = b.shot("score_table", check.out_dir)
+    entry = lambda shot: shot.count(YELLOW, 0, 270, SIZE, 295)  # noqa: E731 (its row, marked)
+    check("Enter keeps the name offered; the table shows under GAME OVER, the entry in yellow",
+          game_over_shown(table) and entry(over) == 0 and entry(table) > 20,
+          f"{entry(over)} then {entry(table)} yellow pixels")
     b.keys("Return")
     time.sleep(0.3)
     again = b.shot("new_game", check.out_dir)
-    check("Enter after GAME OVER: a new game reading Level 0, Score 0, Lifes 3",
+    check("Enter then: a new game reading Level 0, Score 0, Lifes 3",
           not game_over_shown(again) and
           all(green_in(again, box) == green_in(start, box) for box in NUMBERS.values()))
     # Closed while held stopped past a tick's time, so that the close and a due tick fall in

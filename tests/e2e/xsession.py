@@ -6,8 +6,10 @@ Field (x, y) is pixel ((x + 1) * 250, (1 - y) * 250) in a 500 by 500 window.
 import ctypes
 import math
 import os
+import shutil
 import struct
 import subprocess
+import tempfile
 import time
 import zlib
 
@@ -198,7 +200,10 @@ class Xvfb:
             number = pipe.readline().strip()
         if not number:
             raise RuntimeError("Xvfb did not start")
-        self.env = dict(os.environ, DISPLAY=":" + number.decode())
+        # Games on this display keep their scores in a folder of their own, empty at the start,
+        # never in the tester's.
+        self.data = tempfile.mkdtemp(prefix="velmora-data-")
+        self.env = dict(os.environ, DISPLAY=":" + number.decode(), XDG_DATA_HOME=self.data)
         self.env.pop("WAYLAND_DISPLAY", None)
 
     def run(self, *args, check=True):
@@ -211,6 +216,7 @@ class Xvfb:
     def __exit__(self, *exc):
         self.proc.kill()
         self.proc.wait()
+        shutil.rmtree(self.data, ignore_errors=True)
 
 
 class Game:
