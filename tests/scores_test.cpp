@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/score_keeper.h"
+#include "app/session.h"
 #include "gl_recorder.h"
 
 namespace {
@@ -81,6 +82,7 @@ TEST(ScoreTable, ItsTextReadsBackAndAnythingElseIsRefusedWhole) {
         {"velmora-scores 2\n", "1: not a Velmora score table"},
         {head + "entry 5 1 300 2026-12-07T10:00:00Z 7 g.replay\n", "2: not an entry"},
         {head + "entry 5 1 300 2026-12-07T10:00:00Z 7 ../g.replay Ana\n", "2: not an entry"},
+        {head + "entry 5 1 300 2026-12-07T10:00:00Z 7 /etc/g.replay Ana\n", "2: not an entry"},
         {head + "entry 5 1 300 2026-12-07 7 g.replay Ana\n", "2: not an entry"},
         {head + "entry -5 1 300 2026-12-07T10:00:00Z 7 g.replay Ana\n", "2: not an entry"},
         {head + "entry 5 1 300 2026-12-07T10:00:00Z 7 g.replay Ana<3\n", "2: not an entry"},
@@ -126,6 +128,35 @@ TEST(ScoreFolder, ABadTableIsSetAsideOnceAndANewOneStarts) {
         stderr, error))
         << error;
     EXPECT_EQ(folder.read(stderr).entries().size(), 1u);
+}
+
+// A reader holding the old table goes on reading it whole while the new one takes its place,
+// as a crash would leave it: the new table is a new file, renamed over the old.
+TEST(ScoreFolder, AnUpdateReplacesTheTableWholeAndLeavesNothingElse) {
+    const std::string dir = folder_for_test();
+    ScoreFolder folder(dir);
+    const auto add = [&](const std::string& name, int score) {
+        std::string error;
+        EXPECT_TRUE(folder.update(
+            [&](ScoreTable& t, std::vector<std::string>& d) {
+                t.insert(entry(name, score, 10, "2026-12-07T10:00:00Z"), d);
+            },
+            stderr, error))
+            << error;
+    };
+    add("Ana", 5);
+    const std::string before = read_file(dir + "/scores");
+    std::ifstream old_table(dir + "/scores");
+    add("Bo", 9);
+    std::stringstream still;
+    still << old_table.rdbuf();
+    EXPECT_EQ(still.str(), before);
+    EXPECT_EQ(folder.read(stderr).entries().size(), 2u);
+    EXPECT_EQ(
+        std::system(
+            ("test \"$(ls -A '" + dir + "')\" = \"$(printf 'scores\\nscores.lock')\"").c_str()),
+        0)
+        << "a temporary file is left";
 }
 
 // Two processes at once, forty games between them: every one is weighed against the others,
@@ -198,6 +229,48 @@ TEST(ScoreKeeper, TheNameTakesWhatANameMayHoldAndEnterKeepsIt) {
     EXPECT_FALSE(keeper.asking_name());
     EXPECT_TRUE(keeper.showing());
     EXPECT_EQ(std::system(("test $(ls '" + dir + "'/*.replay | wc -l) -eq 1").c_str()), 0);
+
+    // A game it has no recording of (none could be written) shows the table, naming nothing.
+    keeper.game_over(Outcome{400, 0, 900, 0});
+    EXPECT_FALSE(keeper.asking_name());
+    EXPECT_EQ(ScoreFolder(dir).read(stderr).entries().size(), 1u);
+    gl::keep_everything(true);
+}
+
+// In a session: every game is recorded to the folder as it is played; a game that enters the
+// table keeps its recording, the name typed and then Enter starts the next game; a game left
+// before its end leaves nothing behind.
+TEST(ScoreKeeper, InASessionOnlyTheTablesGamesKeepTheirRecordings) {
+    gl::keep_everything(false);
+    const std::string dir = folder_for_test();
+    const auto recordings = [&] {
+        return std::system(("exit $(ls '" + dir + "' | grep -c '[.]replay$')").c_str()) >> 8;
+    };
+    Game game;
+    Session session(game, 7);
+    session.keep_scores(std::make_unique<ScoreKeeper>(ScoreFolder(dir), stderr));
+    session.start(7);
+    EXPECT_EQ(recordings(), 1) << "the game is recorded as it is played";
+    for (int t = 0; t < 344; ++t) {  // seed 7 with no keys: GAME OVER at tick 344
+        session.tick();
+        session.display();
+    }
+    ASSERT_TRUE(game.get_game_over());
+    for (int i = 0; i < 12; ++i) {
+        session.key(8);  // Backspace: the name offered goes
+    }
+    for (const unsigned char k : {'Z', 'e', 'd', '\r'}) {
+        session.key(k);
+    }
+    session.key('\r');  // the table shown: Enter starts the next game
+    EXPECT_FALSE(game.get_game_over());
+    EXPECT_EQ(recordings(), 2);
+    session.finish();
+    EXPECT_EQ(recordings(), 1);
+    const ScoreTable table = ScoreFolder(dir).read(stderr);
+    ASSERT_EQ(table.entries().size(), 1u);
+    EXPECT_EQ(table.entries()[0].name, "Zed");
+    EXPECT_TRUE(std::ifstream(dir + "/" + table.entries()[0].recording).good());
     gl::keep_everything(true);
 }
 

@@ -141,8 +141,16 @@ std::optional<ScoreFolder> ScoreFolder::open(std::string& error) {
 }
 
 std::string ScoreFolder::new_recording_name(unsigned seed) const {
-    return "game-" + compact_date() + "-" + std::to_string(seed) + "-" + std::to_string(getpid()) +
-           ".replay";
+    // Two games of one process in one second from one seed (Enter at once after a short game)
+    // would share a name, and the second would take the first one's recording: a number tells
+    // them apart.
+    const std::string stem =
+        "game-" + compact_date() + "-" + std::to_string(seed) + "-" + std::to_string(getpid());
+    std::string name = stem + ".replay";
+    for (int n = 2; access((dir + "/" + name).c_str(), F_OK) == 0; ++n) {
+        name = stem + "-" + std::to_string(n) + ".replay";
+    }
+    return name;
 }
 
 ScoreTable ScoreFolder::read(std::FILE* err) const {

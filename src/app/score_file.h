@@ -20,7 +20,7 @@ class ScoreFolder {
     explicit ScoreFolder(std::string path) : dir(std::move(path)) {}
 
     const std::string& path() const { return dir; }
-    // A new file's name for the recording of a game started now from `seed`.
+    // A new file's name for the recording of a game started now from `seed`, not yet taken.
     std::string new_recording_name(unsigned seed) const;
 
     // The table as it is; a bad one is set aside (a line on `err`) and an empty one returned.
