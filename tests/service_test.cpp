@@ -43,6 +43,7 @@ TEST(Names, OneToTwentyLettersDigitsSpacesAndThreeMarksOnceTrimmed) {
         {"😀", nullptr},             // a symbol, not a letter
         {"\xff\xfe", nullptr},      // not UTF-8
         {"\xc0\xaf", nullptr},      // an overlong '/'
+        {"\xc1\x81", nullptr},      // an overlong 'A'
         {"\xed\xa0\x80", nullptr},  // a surrogate
         {"ab\xe4\xbd", nullptr},    // cut short
         {std::string("a\0b", 3), nullptr},

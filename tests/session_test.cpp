@@ -310,6 +310,12 @@ TEST(Pacer, TicksFallDueEveryFiftyMillisecondsWhateverEachCosts) {
     // Suspended for a second: start again from now instead of racing 20 ticks.
     EXPECT_EQ(pacer.delay_to_next(2600), 50);
     EXPECT_EQ(pacer.delay_to_next(2650), 50);
+    // Five ticks behind is still caught up with; a millisecond more is not.
+    Pacer at_limit, past_limit;
+    at_limit.delay_to_next(0);
+    past_limit.delay_to_next(0);
+    EXPECT_EQ(at_limit.delay_to_next(300), 0);  // due at 50: 250 late
+    EXPECT_EQ(past_limit.delay_to_next(301), 50);
 }
 
 TEST(Options, CommandLinesAndWhatTheyMean) {
@@ -347,6 +353,11 @@ TEST(Options, CommandLinesAndWhatTheyMean) {
         {{"--server", "http://x:1"}, "--server goes with --submit or --leaderboard", -1},
         {{"--scores", "--leaderboard"}, "--scores, --submit and --leaderboard each stand", -1},
         {{"--scores", "--seed", "1"}, "--scores, --submit and --leaderboard each stand", -1},
+        {{"--seed", "00000000042"}, "invalid seed '00000000042'", -1},
+        {{"--play", "g.replay", "--headless"}, "", -1},
+        {{"--play", "g.replay", "--record", "h.replay"}, "--play and --record cannot be", -1},
+        {{"--play", "g.replay", "--seed", "1"}, "--seed cannot be used with --play", -1},
+        {{"--headless"}, "--headless needs --play FILE", -1},
     };
     for (const Case& c : cases) {
         std::vector<const char*> argv{"velmora"};
