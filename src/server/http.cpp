@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +13,7 @@
 #include <mutex>
 
 #include "server/api.h"
+#include "server/clients.h"
 #include "server/limits.h"
 #include "server/rate_limit.h"
 #include "server/static_files.h"
@@ -56,32 +56,6 @@ struct Exchange {
     bool answered = false;
     Answer answer;
 };
-
-std::string client_of(MHD_Connection* c, bool behind_proxy) {
-    if (behind_proxy) {
-        if (const char* forwarded =
-                MHD_lookup_connection_value(c, MHD_HEADER_KIND, "X-Forwarded-For")) {
-            std::string chain = forwarded;
-            const size_t last = chain.rfind(',');
-            chain = last == std::string::npos ? chain : chain.substr(last + 1);
-            const size_t start = chain.find_first_not_of(' ');
-            return start == std::string::npos ? "" : chain.substr(start);
-        }
-    }
-    const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    char text[INET6_ADDRSTRLEN] = "?";
-    if (info != nullptr && info->client_addr != nullptr) {
-        const sockaddr* a = info->client_addr;
-        if (a->sa_family == AF_INET) {
-            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, text,
-                      sizeof text);
-        } else if (a->sa_family == AF_INET6) {
-            inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr, text,
-                      sizeof text);
-        }
-    }
-    return text;
-}
 
 MHD_Result collect_query(void* cls, MHD_ValueKind, const char* key, const char* value) {
     static_cast<Request*>(cls)->query[key] = value != nullptr ? value : "";
@@ -246,14 +220,7 @@ void completed(void* cls, MHD_Connection*, void** context, MHD_RequestTerminatio
     }
     const long ms = static_cast<long>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - x->began).count());
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char when[32];
-    std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    // One line, written at once: lines of requests ending together never mix.
-    std::fprintf(stderr, "%s %s %s %s %d %ld ms\n", when, x->client.c_str(),
-                 x->request.method.c_str(), x->request.path.substr(0, 200).c_str(), x->status, ms);
+    log_request(x->client, x->request.method, x->request.path, x->status, ms);
     delete x;
     *context = nullptr;
     {
