@@ -20,7 +20,7 @@ PACE_SECONDS ?= 60
 PACE_BUSY    ?= 2
 
 .PHONY: run test deps build build-asan web serve soak memcheck bench fuzz package pace clean \
-        check-math serve-scores bench-server \
+        check-math serve-scores bench-server mutate \
         deps-web deps-bench deps-fuzz deps-package
 
 deps:
@@ -131,9 +131,14 @@ bench-server: build
 	@scripts/install-deps bench-server
 	python3 tests/e2e/server_bench.py $(BUILD)/velmora-server $(BUILD)/tests/velmora_trace
 
+# The fault campaign: each fault in tests/mutants.txt built into a scratch copy in build-mutate/
+# and put to the quick tests (MUTANTS=1,5,9 tries only those).
+mutate: deps
+	python3 scripts/mutate.py $(if $(MUTANTS),--only $(MUTANTS))
+
 # The tick rate and its jitter in a real window under Xvfb, with busy loops beside the game.
 pace: build
 	python3 tests/e2e/pace.py $(BUILD)/velmora $(BUILD)/tests/libtick_log.so $(PACE_SECONDS) $(PACE_BUSY)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WEB_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WEB_BUILD) build-mutate
