@@ -60,10 +60,10 @@ TEST(Sounds, EachIsAsLongAndAsHighAsItsParametersSay) {
     for (int i = 0; i < kSoundCount; ++i) {
         const std::unique_ptr<Audio> audio = loopback();
         ASSERT_NE(audio, nullptr);
-        const SoundSpec& spec = spec_of(static_cast<Sound>(i));
-        audio->play(spec.id);
+        const SoundRecipe& recipe = recipe_of(static_cast<Sound>(i));
+        audio->play(recipe.id);
         const std::vector<int16_t> heard =
-            render(*audio, static_cast<int>(kRate * (spec.seconds + 0.2)));
+            render(*audio, static_cast<int>(kRate * (recipe.seconds + 0.2)));
         // Where it sounds: from the first to the last sample above a twentieth of its peak.
         const int peak = loudest(heard);
         ASSERT_GT(peak, 1000) << "sound " << i << " is silent";
@@ -76,7 +76,8 @@ TEST(Sounds, EachIsAsLongAndAsHighAsItsParametersSay) {
         }
         const double seconds = static_cast<double>(last - first) / kRate;
         // One fading to nothing drops below a twentieth at 19/20 of its length.
-        const double audible = spec.fade > 0.95f ? spec.seconds * 0.95 / spec.fade : spec.seconds;
+        const double audible =
+            recipe.fade > 0.95f ? recipe.seconds * 0.95 / recipe.fade : recipe.seconds;
         EXPECT_NEAR(seconds, audible, 0.01) << "sound " << i;
         // Its pitch: a slide from start_hz to end_hz crosses zero twice a cycle, on average at
         // their mean.
@@ -85,7 +86,7 @@ TEST(Sounds, EachIsAsLongAndAsHighAsItsParametersSay) {
             crossings += (heard[k - 1] < 0) != (heard[k] < 0);
         }
         const double hz = crossings / 2.0 / seconds;
-        const double want = (spec.start_hz + spec.end_hz) / 2;
+        const double want = (recipe.start_hz + recipe.end_hz) / 2;
         EXPECT_NEAR(hz, want, want * 0.06) << "sound " << i;
     }
     gl::keep_everything(true);
@@ -96,8 +97,8 @@ TEST(GameSound, TheShotSoundsInItsTickTheRockInTheTickItBreaksAndPausedOrMutedNo
     gl::keep_everything(false);
     const std::unique_ptr<Audio> audio = loopback();
     ASSERT_NE(audio, nullptr);
-    const std::vector<int16_t> fire = synthesize(spec_of(Sound::kShipFire), kRate);
-    const std::vector<int16_t> rock = synthesize(spec_of(Sound::kRockBreak), kRate);
+    const std::vector<int16_t> fire = synthesize(recipe_of(Sound::kShipFire), kRate);
+    const std::vector<int16_t> rock = synthesize(recipe_of(Sound::kRockBreak), kRate);
     Game game;
     game.new_game(7);
     Session session(game, 7);

@@ -82,7 +82,7 @@ Audio::~Audio() {
 void Audio::make_sounds(int rate) {
     alGenBuffers(static_cast<ALsizei>(buffers.size()), buffers.data());
     for (int i = 0; i < kSoundCount; ++i) {
-        const std::vector<int16_t> samples = synthesize(spec_of(static_cast<Sound>(i)), rate);
+        const std::vector<int16_t> samples = synthesize(recipe_of(static_cast<Sound>(i)), rate);
         alBufferData(buffers[i], AL_FORMAT_MONO16, samples.data(),
                      static_cast<ALsizei>(samples.size() * sizeof(int16_t)), rate);
     }

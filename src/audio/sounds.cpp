@@ -8,7 +8,7 @@ namespace {
 // Each a line: the wave, the slide in Hz, the length in seconds, the level, the fade, the repeat.
 // The shots are short and bright, a breaking rock a low slide, losing a life and the end of the
 // game long falls; the invaders' presence a quiet blip, one pitch and pace for each kind.
-const SoundSpec kSpecs[kSoundCount] = {
+const SoundRecipe kRecipes[kSoundCount] = {
     {Sound::kShipFire, Wave::kSquare, 1200, 600, 0.10f, 0.30f, 1, 0},
     {Sound::kPlainFire, Wave::kTriangle, 700, 500, 0.12f, 0.40f, 1, 0},
     {Sound::kAimedFire, Wave::kSquare, 400, 800, 0.12f, 0.25f, 1, 0},
@@ -40,22 +40,22 @@ double wave_at(Wave wave, double phase) {
 
 }  // namespace
 
-const SoundSpec& spec_of(Sound id) {
-    return kSpecs[static_cast<int>(id)];
+const SoundRecipe& recipe_of(Sound id) {
+    return kRecipes[static_cast<int>(id)];
 }
 
-std::vector<int16_t> synthesize(const SoundSpec& spec, int rate) {
-    const int sounding = static_cast<int>(spec.seconds * rate);
-    const int total = std::max(sounding, static_cast<int>(spec.repeat * rate));
+std::vector<int16_t> synthesize(const SoundRecipe& recipe, int rate) {
+    const int sounding = static_cast<int>(recipe.seconds * rate);
+    const int total = std::max(sounding, static_cast<int>(recipe.repeat * rate));
     std::vector<int16_t> samples(total, 0);
     double phase = 0;
     for (int i = 0; i < sounding; ++i) {
         const double t = static_cast<double>(i) / rate;
-        const double along = t / spec.seconds;
-        phase += (spec.start_hz + (spec.end_hz - spec.start_hz) * along) / rate;
-        const double edge = std::min({1.0, t / kEdge, (spec.seconds - t) / kEdge});
-        const double level = spec.volume * (1 - spec.fade * along) * edge;
-        samples[i] = static_cast<int16_t>(std::lround(32767 * level * wave_at(spec.wave, phase)));
+        const double along = t / recipe.seconds;
+        phase += (recipe.start_hz + (recipe.end_hz - recipe.start_hz) * along) / rate;
+        const double edge = std::min({1.0, t / kEdge, (recipe.seconds - t) / kEdge});
+        const double level = recipe.volume * (1 - recipe.fade * along) * edge;
+        samples[i] = static_cast<int16_t>(std::lround(32767 * level * wave_at(recipe.wave, phase)));
     }
     return samples;
 }

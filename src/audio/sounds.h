@@ -24,7 +24,7 @@ constexpr int kSoundCount = 12;
 
 enum class Wave : unsigned char { kSine, kSquare, kTriangle };
 
-struct SoundSpec {
+struct SoundRecipe {
     Sound id;
     Wave wave;
     float start_hz;  // the pitch slides linearly from start_hz to end_hz over the sound
@@ -37,7 +37,7 @@ struct SoundSpec {
 };
 
 // The parameters of each sound, in the order of Sound.
-const SoundSpec& spec_of(Sound id);
+const SoundRecipe& recipe_of(Sound id);
 
 // The sound as 16-bit mono samples at `rate` samples a second: the whole sound, or one repeat.
-std::vector<int16_t> synthesize(const SoundSpec& spec, int rate);
+std::vector<int16_t> synthesize(const SoundRecipe& recipe, int rate);
