@@ -1,10 +1,9 @@
 #include "server/http.h"
 
-#include <arpa/inet.h>
 #include <microhttpd.h>
-#include <netinet/in.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -15,6 +14,7 @@
 #include "server/api.h"
 #include "server/clients.h"
 #include "server/limits.h"
+#include "server/listen_address.h"
 #include "server/rate_limit.h"
 #include "server/static_files.h"
 #include "server/workers.h"
@@ -236,25 +236,15 @@ std::unique_ptr<HttpServer> HttpServer::start(const HttpSetup& setup, Store& sto
                                               std::string& error) {
     auto state = std::make_unique<State>(setup, store);
     sockaddr_storage address{};
-    socklen_t size = 0;
-    unsigned flags =
-        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME;
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
-    if (inet_pton(AF_INET, setup.address.c_str(), &v4->sin_addr) == 1) {
-        v4->sin_family = AF_INET;
-        v4->sin_port = htons(static_cast<uint16_t>(setup.port));
-        size = sizeof *v4;
-    } else if (inet_pton(AF_INET6, setup.address.c_str(), &v6->sin6_addr) == 1) {
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(static_cast<uint16_t>(setup.port));
-        size = sizeof *v6;
-        flags |= MHD_USE_IPv6;
-    } else {
-        error = "cannot listen on '" + setup.address + "': not an IP address";
+    bool v6 = false;
+    if (!listen_address(setup.address, setup.port, address, v6, error)) {
         return nullptr;
     }
-    (void)size;
+    unsigned flags =
+        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME;
+    if (v6) {
+        flags |= MHD_USE_IPv6;
+    }
     state->daemon = MHD_start_daemon(
         flags, static_cast<uint16_t>(setup.port), nullptr, nullptr, handle, state.get(),
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE,

@@ -9,51 +9,13 @@
 #include <vector>
 
 #include "server/schema.h"
+#include "server/sqlite_statement.h"
 #include "server/store.h"
 #include "server/store_engines.h"
 
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
-
-// A statement prepared once per connection, reset after each use.
-class Statement {
-  public:
-    Statement(sqlite3* db, const char* sql) {
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-            stmt = nullptr;
-        }
-    }
-    ~Statement() { sqlite3_finalize(stmt); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool ok() const { return stmt != nullptr; }
-    Statement& bind(int i, long long v) {
-        sqlite3_bind_int64(stmt, i, v);
-        return *this;
-    }
-    Statement& bind(int i, const std::string& v) {
-        sqlite3_bind_text(stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    // SQLITE_ROW, SQLITE_DONE or an error.
-    int step() { return sqlite3_step(stmt); }
-    long long integer(int col) const { return sqlite3_column_int64(stmt, col); }
-    std::string text(int col) const {
-        const unsigned char* p = sqlite3_column_text(stmt, col);
-        return p == nullptr
-                   ? ""
-                   : std::string(reinterpret_cast<const char*>(p), sqlite3_column_bytes(stmt, col));
-    }
-    void reset() {
-        sqlite3_reset(stmt);
-        sqlite3_clear_bindings(stmt);
-    }
-
-  private:
-    sqlite3_stmt* stmt = nullptr;
-};
 
 // One connection and its statements.
 struct Connection {
@@ -99,16 +61,6 @@ Entry entry_of(const Statement& s) {
     e.ticks = s.integer(5);
     e.submitted = s.text(6);
     return e;
-}
-
-bool exec(sqlite3* db, const std::string& sql, std::string& error) {
-    char* message = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        error = message != nullptr ? message : "unknown error";
-        sqlite3_free(message);
-        return false;
-    }
-    return true;
 }
 
 // The schema, made or brought up to date.
