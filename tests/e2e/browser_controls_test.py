@@ -13,7 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import Checks  # noqa: E402
+from xsession import Checks, wait_for  # noqa: E402
 
 from chromium import browser, console_errors, serve  # noqa: E402
 
@@ -59,13 +59,6 @@ def hold(driver, labels, seconds):
     touch(driver, "touchEnd", [])
 
 
-def wait_for(what, timeout=5.0):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if what():
-            return True
-        time.sleep(0.05)
-    return False
 
 
 def run(check, url, out_dir):
@@ -159,14 +152,10 @@ def main():
     os.makedirs(out_dir, exist_ok=True)
     server, url = serve(web_dir)
     check = Checks(out_dir)
-    try:
+    with check.scenario():
         run(check, url, out_dir)
-    except Exception as error:  # report, then fail the test
-        check("scenario ran to the end", False, repr(error))
-    finally:
-        server.shutdown()
-    print(f"{check.passes} passed, {len(check.failures)} failed")
-    sys.exit(1 if check.failures else 0)
+    server.shutdown()
+    check.finish()
 
 
 if __name__ == "__main__":

@@ -15,19 +15,11 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import Checks  # noqa: E402
+from xsession import Checks, wait_for  # noqa: E402
 
 from chromium import browser, console_errors, serve  # noqa: E402
 
 
-def wait_for(what, timeout=10.0, step=0.1):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        value = what()
-        if value:
-            return value
-        time.sleep(step)
-    return None
 
 
 def loaded(driver, url):
@@ -144,17 +136,13 @@ def main():
     replays = os.path.abspath(sys.argv[3])
     server, url = serve(web_dir, {"/replays/": replays})
     check = Checks(None)
-    try:
+    with check.scenario():
         with tempfile.TemporaryDirectory() as downloads:
             saved_in_page(check, url, binary, downloads)
             refused_in_page(check, url, binary, downloads)
         watched_in_page(check, url, replays)
-    except Exception as error:  # report, then fail the test
-        check("scenario ran to the end", False, repr(error))
-    finally:
-        server.shutdown()
-    print(f"{check.passes} passed, {len(check.failures)} failed")
-    sys.exit(1 if check.failures else 0)
+    server.shutdown()
+    check.finish()
 
 
 if __name__ == "__main__":

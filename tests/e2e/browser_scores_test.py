@@ -14,10 +14,10 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import Checks  # noqa: E402
+from xsession import Checks, wait_for  # noqa: E402
 
 from chromium import browser, console_errors, serve  # noqa: E402
-from service import Server, wait_for  # noqa: E402
+from service import Server  # noqa: E402
 
 
 def rows(driver, table):
@@ -119,13 +119,10 @@ def main():
     web_dir, binary = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     check = Checks(None)
     with tempfile.TemporaryDirectory() as tmp:
-        try:
+        with check.scenario():
             with_server(check, web_dir, binary, tmp)
             without_server(check, web_dir)
-        except Exception as error:  # report, then fail the test
-            check("scenario ran to the end", False, repr(error))
-    print(f"{check.passes} passed, {len(check.failures)} failed")
-    sys.exit(1 if check.failures else 0)
+    check.finish()
 
 
 if __name__ == "__main__":

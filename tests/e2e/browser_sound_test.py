@@ -98,14 +98,10 @@ def main():
         sys.exit(__doc__)
     server, url = serve(sys.argv[1])
     check = Checks(None)
-    try:
+    with check.scenario():
         run(check, url)
-    except Exception as error:  # report, then fail the test
-        check("scenario ran to the end", False, repr(error))
-    finally:
-        server.shutdown()
-    print(f"{check.passes} passed, {len(check.failures)} failed")
-    sys.exit(1 if check.failures else 0)
+    server.shutdown()
+    check.finish()
 
 
 if __name__ == "__main__":

@@ -175,15 +175,11 @@ def main():
         font_source = f.read()
     server, url = serve(web_dir)
     check = Checks(out_dir)
-    try:
+    with check.scenario():
         run(check, url, os.path.abspath(binary), out_dir, font_source)
-    except Exception as error:  # report, then fail the test
-        check("scenario ran to the end", False, repr(error))
-    finally:
-        server.shutdown()
+    server.shutdown()
     print(f"screenshots in {os.path.abspath(out_dir)}")
-    print(f"{check.passes} passed, {len(check.failures)} failed")
-    sys.exit(1 if check.failures else 0)
+    check.finish()
 
 
 if __name__ == "__main__":

@@ -148,13 +148,10 @@ def main():
     os.makedirs(out_dir, exist_ok=True)
     check = Checks(out_dir)
     with Xvfb(1600, 600) as x, tempfile.TemporaryDirectory() as tmp:
-        try:
+        with check.scenario():
             run(check, x, binary, out_dir, tmp)
             iconified(check, x, binary, out_dir, tmp)
-        except Exception as error:  # report, then fail the test
-            check("scenario ran to the end", False, repr(error))
-    print(f"{check.passes} passed, {len(check.failures)} failed")
-    sys.exit(1 if check.failures else 0)
+    check.finish()
 
 
 if __name__ == "__main__":

@@ -148,14 +148,11 @@ def main():
     os.makedirs(out_dir, exist_ok=True)
     check = Checks(out_dir)
     with tempfile.TemporaryDirectory() as tmp:
-        try:
+        with check.scenario():
             command_line(check, binary, server_binary, replays, tmp)
             with Xvfb(1600, 600) as x:
                 desktop(check, x, binary, out_dir, tmp)
-        except Exception as error:  # report, then fail the test
-            check("scenario ran to the end", False, repr(error))
-    print(f"{check.passes} passed, {len(check.failures)} failed")
-    sys.exit(1 if check.failures else 0)
+    check.finish()
 
 
 if __name__ == "__main__":

@@ -21,8 +21,8 @@ import subprocess
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from postgres import Postgres  # noqa: E402
-from service import Server, recording, wait_for  # noqa: E402
-from xsession import Checks  # noqa: E402
+from service import Server, recording  # noqa: E402
+from xsession import Checks, wait_for  # noqa: E402
 
 HEAD = b"velmora-replay 2\nrand 1804289383 846930886 1681692777\n"
 
@@ -262,7 +262,7 @@ def main():
     check = Checks(None)
     began = time.time()
     with tempfile.TemporaryDirectory() as tmp:
-        try:
+        with check.scenario():
             api(check, binary, velmora, trace, replays, tmp)
             limits(check, binary, trace, tmp)
             killed(check, binary, trace, tmp, "sqlite:" + os.path.join(tmp, "kill.db"),
@@ -270,10 +270,7 @@ def main():
             with Postgres() as pg:
                 shared_postgres(check, binary, trace, tmp, pg)
                 killed(check, binary, trace, tmp, pg.url, "PostgreSQL")
-        except Exception as error:  # report, then fail the test
-            check("scenario ran to the end", False, repr(error))
-    print(f"{check.passes} passed, {len(check.failures)} failed, {time.time() - began:.1f} s")
-    sys.exit(1 if check.failures else 0)
+    check.finish(f", {time.time() - began:.1f} s")
 
 
 if __name__ == "__main__":

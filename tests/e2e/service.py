@@ -6,7 +6,6 @@ import os
 import signal
 import subprocess
 import threading
-import time
 import urllib.parse
 
 
@@ -75,11 +74,3 @@ def recording(trace, seed, ticks, folder):
         return f.read()
 
 
-def wait_for(what, timeout=10.0, step=0.05):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        value = what()
-        if value:
-            return value
-        time.sleep(step)
-    return None

@@ -138,13 +138,10 @@ def main():
     binary = os.path.abspath(sys.argv[1])
     check = Checks(None)
     with Xvfb(1024, 768) as x, tempfile.TemporaryDirectory() as tmp:
-        try:
+        with check.scenario():
             wave_writer(check, x, binary, tmp)
             other_drivers(check, x, binary)
-        except Exception as error:  # report, then fail the test
-            check("scenario ran to the end", False, repr(error))
-    print(f"{check.passes} passed, {len(check.failures)} failed")
-    sys.exit(1 if check.failures else 0)
+    check.finish()
 
 
 if __name__ == "__main__":

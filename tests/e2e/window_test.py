@@ -305,13 +305,10 @@ def main():
                              os.path.abspath(sys.argv[3]))
     os.makedirs(out_dir, exist_ok=True)
     check = Checks(out_dir)
-    try:
+    with check.scenario():
         run(check, binary, shim)
-    except Exception as error:  # report, then fail the test
-        check("scenario ran to the end", False, repr(error))
     print(f"screenshots in {os.path.abspath(out_dir)}")
-    print(f"{check.passes} passed, {len(check.failures)} failed")
-    sys.exit(1 if check.failures else 0)
+    check.finish()
 
 
 if __name__ == "__main__":

@@ -3,12 +3,14 @@ keys through xdotool, and screenshots read as pixels.
 
 Field (x, y) is pixel ((x + 1) * 250, (1 - y) * 250) in a 500 by 500 window.
 """
+import contextlib
 import ctypes
 import math
 import os
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 import zlib
@@ -182,6 +184,31 @@ class Checks:
     def save(self, shot, name):
         if shot is not None:
             shot.save_png(os.path.join(self.out_dir, name + ".png"))
+
+    @contextlib.contextmanager
+    def scenario(self):
+        """The test's steps: an unexpected error is one more failed check, so the summary
+        still follows and says so."""
+        try:
+            yield
+        except Exception as error:
+            self("scenario ran to the end", False, repr(error))
+
+    def finish(self, extra=""):
+        """The summary line, then the exit status: 1 if any check failed."""
+        print(f"{self.passes} passed, {len(self.failures)} failed{extra}")
+        sys.exit(1 if self.failures else 0)
+
+
+def wait_for(what, timeout=10.0, step=0.05):
+    """What `what` returns once it is true, asked every `step` s; None after `timeout` s."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        value = what()
+        if value:
+            return value
+        time.sleep(step)
+    return None
 
 
 class Xvfb:
