@@ -17,17 +17,9 @@
 
 namespace {
 
+using oracle::float_from;
 using oracle::Fn;
-
-float game(Fn f, float x) {
-    return f == Fn::kSin ? vmath::sin(x) : f == Fn::kCos ? vmath::cos(x) : vmath::atan(x);
-}
-
-float float_from(uint32_t u) {
-    float x;
-    std::memcpy(&x, &u, sizeof x);
-    return x;
-}
+using oracle::game;
 
 std::string show(float x) {
     char text[64];

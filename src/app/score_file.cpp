@@ -96,24 +96,25 @@ class Lock {
     int fd;
 };
 
-std::string compact_date() {
+// Now, in UTC, as `format` writes it.
+std::string utc_now(const char* format) {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
     gmtime_r(&now, &utc);
     char text[32];
-    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    std::strftime(text, sizeof text, format, &utc);
     return text;
+}
+
+// For file names: no colons.
+std::string compact_date() {
+    return utc_now("%Y%m%dT%H%M%SZ");
 }
 
 }  // namespace
 
 std::string utc_date() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+    return utc_now("%Y-%m-%dT%H:%M:%SZ");
 }
 
 std::optional<ScoreFolder> ScoreFolder::open(std::string& error) {

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "math/trig.h"
+
 namespace oracle {
 
 enum class Fn { kSin, kCos, kAtan };
@@ -57,6 +59,17 @@ inline double exact(Fn f, double x) {
     mpfr_clear(mx);
     mpfr_clear(my);
     return y;
+}
+
+// The game's own function f at x, the one the oracle checks.
+inline float game(Fn f, float x) {
+    return f == Fn::kSin ? vmath::sin(x) : f == Fn::kCos ? vmath::cos(x) : vmath::atan(x);
+}
+
+inline float float_from(uint32_t u) {
+    float x;
+    std::memcpy(&x, &u, sizeof x);
+    return x;
 }
 
 // The same value, or both NaN.

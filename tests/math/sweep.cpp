@@ -23,20 +23,12 @@
 
 namespace {
 
+using oracle::float_from;
 using oracle::Fn;
-
-float game(Fn f, float x) {
-    return f == Fn::kSin ? vmath::sin(x) : f == Fn::kCos ? vmath::cos(x) : vmath::atan(x);
-}
+using oracle::game;
 
 double library(Fn f, double x) {
     return f == Fn::kSin ? std::sin(x) : f == Fn::kCos ? std::cos(x) : std::atan(x);
-}
-
-float float_from(uint32_t u) {
-    float x;
-    std::memcpy(&x, &u, sizeof x);
-    return x;
 }
 
 // How far d lies from the nearest midpoint between floats, in ulps of the float nearest to it.
