@@ -1,6 +1,7 @@
 #include "objects/asteroid.h"
 
 #include <cstdlib>
+
 #include "math/trig.h"
 
 Asteroid::Asteroid(float x, float y, float diameter_, Vector* force)
