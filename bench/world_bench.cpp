@@ -2,21 +2,21 @@
 // worlds of a few sizes: a fresh level 0, level 9, and a stress world.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <memory>
 
+#include "math/random.h"
 #include "world_builder.h"
 
 namespace {
 
 float uniform(float lo, float hi) {
-    return lo + (hi - lo) * (std::rand() % 10001) / 10000.0f;
+    return lo + (hi - lo) * (vmath::rand() % 10001) / 10000.0f;
 }
 
 // A world at the start of `level`, laid out from a fixed seed and drawn once.
 std::unique_ptr<UniverseG> level_world(int level) {
     auto w = std::make_unique<UniverseG>();
-    std::srand(1);
+    vmath::srand(1);
     WorldProbe::asteroids(*w).clear();
     w->restart(level);
     w->draw();
@@ -28,7 +28,7 @@ std::unique_ptr<UniverseG> level_world(int level) {
 // moves slowly enough to stay in its band for 40 ticks, so the load holds between rebuilds.
 std::unique_ptr<UniverseG> crowded_world(int bullets, int rocks, int invaders) {
     auto w = std::make_unique<UniverseG>();
-    std::srand(2);
+    vmath::srand(2);
     empty_world(*w);
     w->restart(0);
     WorldProbe::asteroids(*w).clear();

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <vector>
 
+#include "math/random.h"
 #include "objects/asteroid.h"
 #include "test_shape.h"
 
@@ -14,10 +14,10 @@ constexpr float kTol = 1e-6f;
 
 // The thirteen dents (0..10 tenths) an asteroid built right after srand(seed) will use.
 std::vector<int> dents_for_seed(unsigned seed) {
-    std::srand(seed);
+    vmath::srand(seed);
     std::vector<int> k;
     for (int i = 0; i < 13; ++i) {
-        k.push_back(std::rand() % 11);
+        k.push_back(vmath::rand() % 11);
     }
     return k;
 }
@@ -30,15 +30,15 @@ std::vector<Vector> drawn_outline(Asteroid& rock) {
 TEST(Asteroid, OutlineIsThirteenDentedPointsFromThirteenRandValues) {
     for (unsigned seed : {1u, 7u, 2024u}) {
         const std::vector<int> k = dents_for_seed(seed);
-        std::srand(seed);
+        vmath::srand(seed);
         Vector push{0, 0};
         Asteroid rock(0, 0, 0.2f, &push);
-        const int next_after = std::rand();
-        std::srand(seed);
+        const int next_after = vmath::rand();
+        vmath::srand(seed);
         for (int i = 0; i < 13; ++i) {
-            std::rand();
+            vmath::rand();
         }
-        EXPECT_EQ(next_after, std::rand()) << "the constructor must draw exactly 13 values";
+        EXPECT_EQ(next_after, vmath::rand()) << "the constructor must draw exactly 13 values";
 
         const std::vector<Vector> pts = drawn_outline(rock);
         ASSERT_EQ(pts.size(), 13u);
@@ -60,7 +60,7 @@ TEST(Asteroid, FullDentsGiveACircleShiftedDownAndLeft) {
         if (k[3] != 10) {
             continue;
         }
-        std::srand(seed);
+        vmath::srand(seed);
         Vector push{0, 0};
         Asteroid rock(0, 0, 0.2f, &push);
         const std::vector<Vector> pts = drawn_outline(rock);

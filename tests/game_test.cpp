@@ -3,11 +3,11 @@
 
 #include <GL/freeglut.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "game/hud.h"
 #include "gl_recorder.h"
+#include "math/random.h"
 #include "world_builder.h"
 
 namespace {
@@ -16,7 +16,7 @@ constexpr float kTol = 1e-6f;
 
 class GameRule : public ::testing::Test {
   protected:
-    GameRule() : world(GameProbe::world(game)) { std::srand(77); }
+    GameRule() : world(GameProbe::world(game)) { vmath::srand(77); }
 
     // One small rock and a ship bullet already lying across its first corner: the next step
     // destroys it whole.

@@ -6,11 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <utility>
 #include <vector>
 
 #include "gl_recorder.h"
+#include "math/random.h"
 #include "world_builder.h"
 
 namespace {
@@ -20,7 +20,7 @@ constexpr float kTol = 1e-5f;
 class World : public ::testing::Test {
   protected:
     // The world seeds rand() from the clock; reseed so everything after is known.
-    World() { std::srand(4242); }
+    World() { vmath::srand(4242); }
 
     std::list<std::unique_ptr<Asteroid>>& rocks() { return WorldProbe::asteroids(world); }
     BulletList& bullets() { return WorldProbe::bullets(world); }
@@ -32,8 +32,8 @@ class World : public ::testing::Test {
 // A seed after which the split drawn first gives the ratio wanted (0.5 or 0.6).
 unsigned seed_for_ratio(int tenths) {
     for (unsigned seed = 1;; ++seed) {
-        std::srand(seed);
-        if (std::rand() % 2 + 5 == tenths) {
+        vmath::srand(seed);
+        if (vmath::rand() % 2 + 5 == tenths) {
             return seed;
         }
     }
@@ -105,12 +105,12 @@ TEST_F(World, RestartLaysRowsOfNineAndKeepsScoreLivesShipAndTimers) {
 TEST_F(World, RestartDrawsRandInLayoutOrder) {
     // Each asteroid: one value for its push, then 13 for its outline; then two per particle.
     rocks().clear();
-    std::srand(99);
+    vmath::srand(99);
     int values[2 * 14 + 2];
     for (int& v : values) {
-        v = std::rand();
+        v = vmath::rand();
     }
-    std::srand(99);
+    vmath::srand(99);
     world.restart(0);
     world.update();  // the pushes act in the first step
 
@@ -250,7 +250,7 @@ TEST_F(World, SplitHalvesAreAppendedWithScoresMassesAndOppositeVelocities) {
         Asteroid* bystander = add_rock(w, 0.6f, 0.6f, 0.2f, 1, 4);
         const Vector at = first_corner(*hit);
         add_bullet(w, at.x, at.y, {0.5f, 0}, 0);
-        std::srand(seed_for_ratio(c.tenths));
+        vmath::srand(seed_for_ratio(c.tenths));
         w.update();
 
         const std::list<Asteroid*> now = w.get_asteroids();

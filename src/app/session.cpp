@@ -165,7 +165,6 @@ void Session::start_new_game() {
 }
 
 void Session::start_game(unsigned s) {
-    // A game's own recording reseeds rand() as it writes its header: it comes before the seed.
     if (each_in_memory) {
         each_game = Recorder::in_memory();
     } else if (scores) {

@@ -1,7 +1,6 @@
 #include "objects/asteroid.h"
 
-#include <cstdlib>
-
+#include "math/random.h"
 #include "math/trig.h"
 
 Asteroid::Asteroid(float x, float y, float diameter_, Vector* force)
@@ -14,7 +13,7 @@ Asteroid::Asteroid(float x, float y, float diameter_, Vector* force)
     // its own.
     for (float a = 0; a <= 360; a += 30) {
         // The dent moves the point diagonally toward -x and -y; it does not shorten the radius.
-        const float dent = (std::rand() % 11) / 10.0 * r / 2;
+        const float dent = (vmath::rand() % 11) / 10.0 * r / 2;
         // Double precision here, with pi as written, as the outline has always been computed.
         const double theta = a / 180.0 * 3.14159265;
         add_point(r * vmath::cos(theta) - dent, r * vmath::sin(theta) - dent);

@@ -12,9 +12,8 @@
 class Recorder {
   public:
     // Creates `path` (replacing it) and writes the header; null, with `error`, if it cannot.
-    // Reseeds rand() to note its sequence: open it before the first game is seeded.
     static std::unique_ptr<Recorder> open(const std::string& path, std::string& error);
-    // Keeps the recording in memory, for text(). Reseeds rand() as open does.
+    // Keeps the recording in memory, for text().
     static std::unique_ptr<Recorder> in_memory();
     ~Recorder();
     Recorder(const Recorder&) = delete;

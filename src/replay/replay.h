@@ -44,7 +44,7 @@ class Replay {
 };
 
 // Opens and reads a recording; false with `error` ("FILE:LINE: problem") if it cannot be
-// replayed. Reseeds rand(): read it before the game is seeded.
+// replayed.
 bool load_replay(const std::string& path, ReplayFile& file, std::string& error);
 
 // After the last record: compares with the recording's summary and says so on `err`.

@@ -1,7 +1,8 @@
 #include "replay/replay_file.h"
 
 #include <cstdio>
-#include <cstdlib>
+
+#include "math/glibc_random.h"
 
 namespace {
 
@@ -28,10 +29,12 @@ Outcome outcome_of(const Game& game, long ticks) {
 }
 
 RandProbe rand_probe() {
-    std::srand(1);
+    // A sequence of its own, as the game's is (math/random.h): the game's is not disturbed.
+    GlibcRandom sequence;
+    sequence.seed(1);
     RandProbe probe;
     for (unsigned& v : probe.value) {
-        v = static_cast<unsigned>(std::rand());
+        v = static_cast<unsigned>(sequence.next());
     }
     return probe;
 }

@@ -39,8 +39,8 @@ bool operator==(const Outcome& a, const Outcome& b);
 std::string to_string(const Outcome& o);
 Outcome outcome_of(const Game& game, long ticks);
 
-// The first three values rand() gives after srand(1). Reseeds rand(): take it before a game
-// is seeded.
+// The first three values the game's random sequence gives after srand(1): the sequence this
+// build plays with. Changes nothing.
 struct RandProbe {
     unsigned value[3];
 };

@@ -1,8 +1,8 @@
 #include "world/universe.h"
 
-#include <cstdlib>
 #include <ctime>
 
+#include "math/random.h"
 #include "math/trig.h"
 
 UniverseG::UniverseG() {
@@ -44,8 +44,9 @@ void UniverseG::new_game(unsigned seed) {
     aimed_score = 100;
     total_score = 0;
 
-    // The game's only seeding: every random number of a game comes from this one sequence.
-    std::srand(seed);
+    // The game's only seeding: every random number of a game comes from this one sequence,
+    // the game's own (math/random.h).
+    vmath::srand(seed);
     restart(0);
 }
 
@@ -59,7 +60,7 @@ void UniverseG::restart(int level) {
     float x = -0.7f;
     float y = 0.2f;
     for (int i = 0; i < base_asteroids + level; ++i) {
-        const float t = (std::rand() % 101) / 100.0f;
+        const float t = (vmath::rand() % 101) / 100.0f;
         // From 0 to pi: every asteroid starts off heading upward or level.
         const float a = t * 180 * 0.0174532925;
         const float s = t * a + 150;
@@ -75,8 +76,8 @@ void UniverseG::restart(int level) {
     }
 
     for (int i = 0; i < particle_count; ++i) {
-        const float px = (std::rand() % 101) / 100.0f * 2 - 1;
-        const float py = (std::rand() % 101) / 100.0f * 2 - 1;
+        const float px = (vmath::rand() % 101) / 100.0f * 2 - 1;
+        const float py = (vmath::rand() % 101) / 100.0f * 2 - 1;
         particles.push_back(std::make_unique<Particle>(px, py, particle_mass, 0.005f));
     }
 }

@@ -1,9 +1,9 @@
 // The world's step: one tick, in the designed order of its phases. Collisions use the outlines
 // of the last draw, not the positions just stepped.
-#include <cstdlib>
 #include <iterator>
 #include <vector>
 
+#include "math/random.h"
 #include "world/universe.h"
 
 void UniverseG::update() {
@@ -125,7 +125,7 @@ bool UniverseG::bullet_hits_asteroid(const Bullet& bullet, const SegmentProbe& s
 }
 
 void UniverseG::split(const Asteroid& rock, const Bullet& bullet) {
-    const float ratio = (std::rand() % 2 + 5.0) / 10.0;  // 0.5 or 0.6
+    const float ratio = (vmath::rand() % 2 + 5.0) / 10.0;  // 0.5 or 0.6
     const float rest = 1 - ratio;
     const float mass = rock.get_mass() + bullet.get_mass();
     const Vector vr = rock.get_velocity();

@@ -2,15 +2,15 @@
 // invaders where a test needs them, drawn once so they have outlines, as the game would.
 #pragma once
 
-#include <cstdlib>
 #include <memory>
 
+#include "math/random.h"
 #include "probes.h"
 
 // Lays level 0 out again from srand(seed). The world's constructor seeds from the clock, so a
 // test that plays from the start calls this to make the whole game repeatable.
 inline void replay_level_zero(UniverseG& w, unsigned seed) {
-    std::srand(seed);
+    vmath::srand(seed);
     WorldProbe::asteroids(w).clear();
     w.restart(0);
 }
@@ -28,7 +28,7 @@ inline void empty_world(UniverseG& w) {
 // An asteroid at rest whose outline comes from srand(outline_seed), appended and drawn.
 inline Asteroid* add_rock(UniverseG& w, float x, float y, float diameter, int score,
                           unsigned outline_seed = 1) {
-    std::srand(outline_seed);
+    vmath::srand(outline_seed);
     Vector no_push{0, 0};
     auto rock = std::make_unique<Asteroid>(x, y, diameter, &no_push);
     rock->set_score(score);
