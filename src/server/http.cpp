@@ -1,6 +1,7 @@
 #include "server/http.h"
 
 #include <microhttpd.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -49,6 +50,7 @@ struct Exchange {
     std::string client;
     Clock::time_point began = Clock::now();
     bool too_large = false;
+    size_t dropped = 0;  // bytes of a body too large, read and dropped
     int status = 0;
     // A submission, answered by a worker while the connection is suspended.
     bool submitted = false;
@@ -81,6 +83,15 @@ Answer busy(int status, const std::string& message) {
     Answer a = error_answer(status, message);
     a.headers.push_back({"Retry-After", std::to_string(limits::kRetryAfter)});
     return a;
+}
+
+Answer too_large() {
+    return error_answer(413, "a recording is at most 4 MiB");
+}
+
+bool asks_before_sending(MHD_Connection* c) {
+    const char* expect = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "Expect");
+    return expect != nullptr && strcasecmp(expect, "100-continue") == 0;
 }
 
 double seconds_now() {
@@ -156,7 +167,7 @@ MHD_Result respond(State& s, MHD_Connection* c, Exchange& x) {
         return send(c, x, x.answer);  // resumed with the worker's answer
     }
     if (x.too_large) {
-        return send(c, x, error_answer(413, "a recording is at most 4 MiB"));
+        return send(c, x, too_large());
     }
     MHD_get_connection_values(c, MHD_GET_ARGUMENT_KIND, collect_query, &x.request);
     if (is_submission(x.request)) {
@@ -190,11 +201,15 @@ MHD_Result handle(void* cls, MHD_Connection* c, const char* url, const char* met
             std::lock_guard<std::mutex> lock(s.mutex);
             ++s.in_flight;
         }
-        // A body announced too large is refused before a byte of it is read.
         const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "Content-Length");
         if (length != nullptr && std::strtoull(length, nullptr, 10) > limits::kMaxBody) {
             x->too_large = true;
-            return send(c, *x, error_answer(413, "a recording is at most 4 MiB"));
+            // A client that asks before sending waits for the answer: it gets it now. Any other
+            // sends the whole body before it reads a word, and a connection closed under it
+            // leaves it a broken pipe: what it sends is read and dropped, then it is answered.
+            if (asks_before_sending(c)) {
+                return send(c, *x, too_large());
+            }
         }
         return MHD_YES;
     }
@@ -202,11 +217,18 @@ MHD_Result handle(void* cls, MHD_Connection* c, const char* url, const char* met
         // Counted here too: a chunked body announces no length.
         if (!x->too_large && x->request.body.size() + *upload_size > limits::kMaxBody) {
             x->too_large = true;
+            x->dropped = x->request.body.size();
             x->request.body = std::string();
-        } else if (!x->too_large) {
+        }
+        if (x->too_large) {
+            x->dropped += *upload_size;
+        } else {
             x->request.body.append(upload, *upload_size);
         }
         *upload_size = 0;
+        if (x->too_large && x->dropped > limits::kMaxDropped && x->status == 0) {
+            return send(c, *x, too_large());  // enough read for nothing: answer, and close
+        }
         return MHD_YES;
     }
     return respond(s, c, *x);

@@ -7,6 +7,10 @@ namespace limits {
 
 // A recording of an hour's game is under 2 MiB; twice that is room, and no more is read.
 constexpr size_t kMaxBody = 4 * 1024 * 1024;
+// A body over that is read and dropped, so that a client sending it all before it reads (most
+// do not ask first) reads the 413 instead of a broken pipe, as nginx does; past this much the
+// 413 goes at once and the connection closes.
+constexpr size_t kMaxDropped = 64 * 1024 * 1024;
 // An hour at 20 ticks a second: verifying longer games would let one client hold a worker.
 constexpr long kMaxTicks = 72000;
 // The collision tests a verification may make, per tick of its recording on average: a step

@@ -18,6 +18,8 @@ import tempfile
 import threading
 import time
 import subprocess
+import urllib.error
+import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from postgres import Postgres  # noqa: E402
@@ -99,15 +101,27 @@ def api(check, binary, velmora, trace, replays, tmp):
         status, body = s.submit("Ana", long)
         check("more than 72,000 ticks: 422", status == 422 and "72000" in body["error"],
               f"{status} {body}")
-        # Announced too large, it is refused before a byte of it is sent; sent in chunks, which
-        # announce no length, it is read to the end and refused.
+        # Announced too large by a client that asks first, it is refused before a byte of it is
+        # sent; sent whole without asking (as urllib does), or in chunks, which announce no
+        # length, it is read, dropped and refused, and the client reads why.
         announced = socket.create_connection(("127.0.0.1", s.port))
         announced.sendall(b"POST /api/v1/games?name=Ana HTTP/1.1\r\nHost: x\r\n"
-                          b"Content-Length: 5000000\r\n\r\n")
+                          b"Content-Length: 5000000\r\nExpect: 100-continue\r\n\r\n")
         answer = announced.recv(200)
         announced.close()
-        check("a body announced over 4 MiB: 413 before it is sent",
+        check("a body announced over 4 MiB, asked first: 413 before it is sent",
               answer.startswith(b"HTTP/1.1 413"), str(answer[:40]))
+        try:
+            urllib.request.urlopen(urllib.request.Request(
+                f"http://127.0.0.1:{s.port}/api/v1/games?name=Ana", data=b"x" * (20 << 20)),
+                timeout=60)
+            unasked = "accepted"
+        except urllib.error.HTTPError as error:
+            unasked = f"{error.code} {error.read()[:60]!r}"
+        except OSError as error:
+            unasked = repr(error)
+        check("20 MiB sent without asking: the client reads the 413", unasked.startswith("413 ")
+              and "at most 4 MiB" in unasked, unasked)
         big = HEAD + b"seed 5 00000000\n" + b"d\n" * (2 * 1024 * 1024 + 1)
         status, _, body = s.request("POST", "/api/v1/games?name=Ana", body=iter([big]),
                                     chunked=True)
