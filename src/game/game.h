@@ -50,6 +50,7 @@ class Game {
     }
 
   private:
+    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
     friend struct GameProbe;  // test access to the world and the counters
 
     UniverseG world;

@@ -76,6 +76,7 @@ class Shape {
     }
 
   private:
+    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
     // The world outline and its box rebuilt, and its vertices sent to GL when kSend.
     template <bool kSend>
     void build_outline();

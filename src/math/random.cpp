@@ -25,4 +25,12 @@ int rand() {
     return sequence().next();
 }
 
+GlibcRandom random_sequence() {
+    return sequence();
+}
+
+void set_random_sequence(const GlibcRandom& saved) {
+    sequence() = saved;
+}
+
 }  // namespace vmath

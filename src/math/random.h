@@ -6,6 +6,8 @@
 // own (the server replays several games at once).
 #pragma once
 
+#include "math/glibc_random.h"
+
 namespace vmath {
 
 // As srand(seed), on the game's sequence.
@@ -13,5 +15,9 @@ void srand(unsigned seed);
 // As rand(): the next value of the game's sequence, from 0 to 2147483647. Before any srand it
 // goes as after srand(1), as the C library's does.
 int rand();
+// The sequence where it stands, and the sequence set to stand there again: a game saved and
+// taken up later (game/snapshot.h) draws on as it would have.
+GlibcRandom random_sequence();
+void set_random_sequence(const GlibcRandom& sequence);
 
 }  // namespace vmath

@@ -25,6 +25,7 @@ class Asteroid : public Shape {
     }
 
   private:
+    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
     int score;
     float diameter;
 };

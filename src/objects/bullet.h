@@ -34,6 +34,7 @@ class Bullet : public Shape {
     }
 
   private:
+    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
     float size;
     int age;  // draws so far: a bullet's lifetime is counted in frames, not ticks
     int origin;

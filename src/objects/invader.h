@@ -38,6 +38,7 @@ class Invader : public Shape {
     }
 
   private:
+    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
     int fire_period;
     int fire_count;  // ticks since the last shot
     int sides;

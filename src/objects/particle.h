@@ -20,6 +20,7 @@ class Particle : public Shape {
     }
 
   private:
+    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
     float home_x;
     float home_y;
 };

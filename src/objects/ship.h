@@ -41,6 +41,7 @@ class Ship : public Shape {
     }
 
   private:
+    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
     // The blink's count and state for one draw; whether the ship shows in it.
     bool shows_in_this_draw();
 

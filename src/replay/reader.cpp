@@ -17,9 +17,19 @@ constexpr size_t kMaxLine = 100;
 // Follows the records of a recording in order and keeps what it has read.
 class ReplayReader::Records {
   public:
-    Records(const RandProbe& probe_, ReplayFile& file_) : probe(probe_), file(file_) {}
+    Records(const RandProbe& probe_, ReplayFile& file_, const ReaderPosition& from)
+        : probe(probe_),
+          file(file_),
+          ticks(from.ticks),
+          any_game(from.any_game),
+          ended(from.ended) {
+        file.version = from.version;
+    }
 
     bool started() const { return any_game; }
+    ReaderPosition position(int line) const {
+        return ReaderPosition{line, file.version, ticks, any_game, ended};
+    }
 
     // One line, the n-th; false with `error` set when it is wrong.
     bool take(int n, const std::string& line, std::string& error) {
@@ -173,13 +183,20 @@ class ReplayReader::Records {
 
     const RandProbe probe;  // a copy: the reader may outlive the caller's
     ReplayFile& file;
-    uint32_t ticks = 0;
-    bool any_game = false;
-    bool ended = false;
+    uint32_t ticks;
+    bool any_game;
+    bool ended;
 };
 
 ReplayReader::ReplayReader(const RandProbe& probe, ReplayFile& file)
-    : records(std::make_unique<Records>(probe, file)) {}
+    : ReplayReader(probe, file, ReaderPosition{}) {}
+
+ReplayReader::ReplayReader(const RandProbe& probe, ReplayFile& file, const ReaderPosition& from)
+    : records(std::make_unique<Records>(probe, file, from)), line_number(from.line) {}
+
+ReaderPosition ReplayReader::position() const {
+    return records->position(line_number);
+}
 
 ReplayReader::~ReplayReader() = default;
 

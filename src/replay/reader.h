@@ -12,10 +12,22 @@
 
 #include "replay/replay_file.h"
 
+// Where a reading stands between two pieces of a recording read apart (a live game's batches):
+// the next line's number and what the records so far allow next.
+struct ReaderPosition {
+    int line = 1;
+    int version = kReplayVersion;
+    uint32_t ticks = 0;
+    bool any_game = false;
+    bool ended = false;
+};
+
 class ReplayReader {
   public:
     // Fills `file`. A recording made with another random sequence than `probe` is refused.
     ReplayReader(const RandProbe& probe, ReplayFile& file);
+    // The same, going on from `from`: the records read land in `file`, numbered on.
+    ReplayReader(const RandProbe& probe, ReplayFile& file, const ReaderPosition& from);
     ~ReplayReader();
     ReplayReader(const ReplayReader&) = delete;
     ReplayReader& operator=(const ReplayReader&) = delete;
@@ -28,6 +40,8 @@ class ReplayReader {
     const std::string& error() const { return problem; }
     // The number of the line being read.
     int line_read() const { return line_number; }
+    // Where it stands, once the text read so far ends on a whole line.
+    ReaderPosition position() const;
 
   private:
     bool take_line();

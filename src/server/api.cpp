@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "server/attempts.h"
+#include "server/dealer.h"
 #include "server/json.h"
 #include "server/limits.h"
 #include "server/names.h"
@@ -11,11 +13,15 @@ namespace {
 
 constexpr const char* kGames = "/api/v1/games";
 constexpr const char* kScores = "/api/v1/scores";
+constexpr const char* kAttempts = "/api/v1/attempts";
 
 std::string entry_json(const Entry& e, bool with_submitted) {
     JsonObject o;
     o.add("id", e.id).add("name", e.name).add("score", e.score).add("level", e.level);
-    o.add("lives", e.lives).add("ticks", e.ticks).add("rank", e.rank);
+    o.add("lives", e.lives).add("ticks", e.ticks).add("rank", e.rank).add("board", e.board);
+    if (e.board == "daily") {
+        o.add("day", e.day);
+    }
     if (with_submitted) {
         o.add("submitted", e.submitted);
     }
@@ -43,6 +49,23 @@ long long whole_number(const std::string& text, long long min, long long max) {
 Answer scores(const Request& request, Store& store) {
     long long limit = limits::kScoresDefault;
     long long offset = 0;
+    const auto query = [&request](const char* key) {
+        const auto it = request.query.find(key);
+        return it == request.query.end() ? std::string() : it->second;
+    };
+    const std::string board = query("board").empty() ? "open" : query("board");
+    std::string day = query("day");
+    if (board != "open" && board != "daily" && board != "uploaded") {
+        return error_answer(400, "board is open, daily or uploaded");
+    }
+    if (board == "daily") {
+        day = day.empty() ? utc_day(now_micros()) : day;
+        if (!valid_day(day)) {
+            return error_answer(400, "day is written YYYY-MM-DD");
+        }
+    } else if (!day.empty()) {
+        return error_answer(400, "only the daily board has days");
+    }
     if (const auto it = request.query.find("limit"); it != request.query.end()) {
         limit = whole_number(it->second, 1, limits::kScoresMax);
         if (limit < 0) {
@@ -55,9 +78,9 @@ Answer scores(const Request& request, Store& store) {
             return error_answer(400, "offset is a whole number from 0");
         }
     }
-    const long long total = store.total();
+    const long long total = store.total(board, day);
     std::string rows = "[";
-    for (const Entry& e : store.page(static_cast<int>(limit), offset)) {
+    for (const Entry& e : store.page(static_cast<int>(limit), offset, board, day)) {
         rows += (rows.size() > 1 ? ", " : "") + JsonObject()
                                                     .add("rank", e.rank)
                                                     .add("id", e.id)
@@ -68,7 +91,12 @@ Answer scores(const Request& request, Store& store) {
                                                     .add("submitted", e.submitted)
                                                     .text();
     }
-    return Answer{200, JsonObject().add("total", total).add_raw("scores", rows + "]").text()};
+    JsonObject o;
+    o.add("board", board);
+    if (board == "daily") {
+        o.add("day", day);
+    }
+    return Answer{200, o.add("total", total).add_raw("scores", rows + "]").text()};
 }
 
 Answer game(const std::string& rest, Store& store) {
@@ -98,10 +126,43 @@ Answer wrong_method(const char* allowed) {
     return a;
 }
 
+// /api/v1/attempts, /api/v1/attempts/ID and /api/v1/attempts/ID/records.
+Answer attempt_request(const Request& request, Attempts& attempts) {
+    const std::string& path = request.path;
+    const std::string prefix = std::string(kAttempts) + "/";
+    if (path == kAttempts) {
+        return request.method == "POST" ? attempts.create(request.body, request.client)
+                                        : wrong_method("POST");
+    }
+    std::string rest = path.substr(prefix.size());
+    const bool records = rest.size() > 8 && rest.compare(rest.size() - 8, 8, "/records") == 0;
+    if (records) {
+        rest.resize(rest.size() - 8);
+    }
+    const long long id = whole_number(rest, 1, 999999999999999999);
+    if (id < 0) {
+        return error_answer(404, "no such attempt");
+    }
+    if (records) {
+        if (request.method != "POST") {
+            return wrong_method("POST");
+        }
+        const auto batch = request.query.find("batch");
+        return attempts.batch(id, batch == request.query.end() ? "" : batch->second, request.token,
+                              request.body);
+    }
+    return request.method == "GET" || request.method == "HEAD" ? attempts.show(id)
+                                                               : wrong_method("GET");
+}
+
 }  // namespace
 
 Answer error_answer(int status, const std::string& message) {
     return Answer{status, json_error(message)};
+}
+
+bool is_attempt_path(const std::string& path) {
+    return path == kAttempts || path.compare(0, 17, "/api/v1/attempts/") == 0;
 }
 
 bool is_api_path(const std::string& path) {
@@ -147,7 +208,7 @@ Answer submit_game(const std::string& raw_name, const std::string& body, Store& 
     return Answer{added ? 201 : 200, entry_json(entry, false)};
 }
 
-Answer answer(const Request& request, Store& store) {
+Answer answer(const Request& request, Store& store, Attempts& attempts) {
     const std::string& path = request.path;
     const std::string games = std::string(kGames) + "/";
     if (path == "/healthz") {
@@ -164,6 +225,9 @@ Answer answer(const Request& request, Store& store) {
     if (path == kGames) {
         return request.method == "POST" ? error_answer(500, "a submission reached the wrong door")
                                         : wrong_method("POST");
+    }
+    if (is_attempt_path(path)) {
+        return attempt_request(request, attempts);
     }
     if (path.compare(0, games.size(), games) == 0) {
         return request.method == "GET" || request.method == "HEAD"

@@ -3,8 +3,9 @@
 // requests, enforces the limits and writes these answers back.
 //
 //   POST /api/v1/games?name=NAME   a recording: verified, kept, ranked (submit_game)
-//   GET  /api/v1/scores?limit=N&offset=M
+//   GET  /api/v1/scores?board=B&day=D&limit=N&offset=M
 //   GET  /api/v1/games/ID          GET /api/v1/games/ID/replay
+//   /api/v1/attempts...            ranked games played live (attempts.h)
 //   GET  /healthz
 #pragma once
 
@@ -31,7 +32,11 @@ struct Request {
     std::string path;
     std::map<std::string, std::string> query;
     std::string body;
+    std::string token;   // the Authorization header's bearer token, if any
+    std::string client;  // who asked: the address, or behind a proxy the one it names
 };
+
+class Attempts;
 
 // Whether the request is a submission, which the HTTP layer hands to a verification worker.
 bool is_submission(const Request& request);
@@ -42,7 +47,9 @@ Answer submit_game(const std::string& raw_name, const std::string& body, Store& 
 
 // Every other API request; nullopt-like 404 for paths outside the API (which the HTTP layer may
 // serve from --web).
-Answer answer(const Request& request, Store& store);
+Answer answer(const Request& request, Store& store, Attempts& attempts);
+// Whether `path` is a live attempt's (its body limit is a batch's).
+bool is_attempt_path(const std::string& path);
 // Whether `path` is the API's (or the health check's): never served from --web.
 bool is_api_path(const std::string& path);
 

@@ -11,8 +11,10 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <thread>
 
 #include "server/api.h"
+#include "server/attempts.h"
 #include "server/clients.h"
 #include "server/limits.h"
 #include "server/listen_address.h"
@@ -28,16 +30,20 @@ struct HttpServer::State {
           store(st),
           workers(std::make_unique<Workers>(
               s.workers, static_cast<size_t>(s.workers) * limits::kQueuePerWorker)),
-          rate(s.submit_rate) {}
+          rate(s.submit_rate),
+          attempts(st, Attempts::Rules{limits::kAheadMs, s.lag_bound_ms}) {}
 
     HttpSetup setup;
     Store& store;
     std::unique_ptr<Workers> workers;  // gone, its jobs done, before the daemon stops
     RateLimit rate;
+    Attempts attempts;
     MHD_Daemon* daemon = nullptr;
     std::mutex mutex;
     std::condition_variable idle;
     int in_flight = 0;  // requests begun and not yet answered
+    bool stopping = false;
+    std::thread sweeper;  // expires silent attempts, once a second
 };
 
 namespace {
@@ -85,8 +91,24 @@ Answer busy(int status, const std::string& message) {
     return a;
 }
 
-Answer too_large() {
-    return error_answer(413, "a recording is at most 4 MiB");
+Answer too_large(const Exchange& x) {
+    return is_attempt_path(x.request.path)
+               ? error_answer(413, "a batch is at most 64 KiB: send them more often")
+               : error_answer(413, "a recording is at most 4 MiB");
+}
+
+size_t body_limit(const Exchange& x) {
+    return is_attempt_path(x.request.path) ? limits::kMaxBatch : limits::kMaxBody;
+}
+
+// The bearer token of an Authorization header, or "".
+std::string bearer_token(MHD_Connection* c) {
+    const char* header = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "Authorization");
+    const std::string prefix = "Bearer ";
+    if (header == nullptr || strncasecmp(header, prefix.c_str(), prefix.size()) != 0) {
+        return "";
+    }
+    return header + prefix.size();
 }
 
 bool asks_before_sending(MHD_Connection* c) {
@@ -167,7 +189,7 @@ MHD_Result respond(State& s, MHD_Connection* c, Exchange& x) {
         return send(c, x, x.answer);  // resumed with the worker's answer
     }
     if (x.too_large) {
-        return send(c, x, too_large());
+        return send(c, x, too_large(x));
     }
     MHD_get_connection_values(c, MHD_GET_ARGUMENT_KIND, collect_query, &x.request);
     if (is_submission(x.request)) {
@@ -180,7 +202,7 @@ MHD_Result respond(State& s, MHD_Connection* c, Exchange& x) {
         }
     }
     try {
-        return send(c, x, answer(x.request, s.store));
+        return send(c, x, answer(x.request, s.store, s.attempts));
     } catch (const StoreError& e) {
         return send(c, x, error_answer(500, std::string("the database failed: ") + e.what()));
     }
@@ -196,26 +218,28 @@ MHD_Result handle(void* cls, MHD_Connection* c, const char* url, const char* met
         x->request.method = method;
         x->request.path = url;
         x->client = client_of(c, s.setup.behind_proxy);
+        x->request.client = x->client;
+        x->request.token = bearer_token(c);
         *context = x;
         {
             std::lock_guard<std::mutex> lock(s.mutex);
             ++s.in_flight;
         }
         const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "Content-Length");
-        if (length != nullptr && std::strtoull(length, nullptr, 10) > limits::kMaxBody) {
+        if (length != nullptr && std::strtoull(length, nullptr, 10) > body_limit(*x)) {
             x->too_large = true;
             // A client that asks before sending waits for the answer: it gets it now. Any other
             // sends the whole body before it reads a word, and a connection closed under it
             // leaves it a broken pipe: what it sends is read and dropped, then it is answered.
             if (asks_before_sending(c)) {
-                return send(c, *x, too_large());
+                return send(c, *x, too_large(*x));
             }
         }
         return MHD_YES;
     }
     if (*upload_size > 0) {
         // Counted here too: a chunked body announces no length.
-        if (!x->too_large && x->request.body.size() + *upload_size > limits::kMaxBody) {
+        if (!x->too_large && x->request.body.size() + *upload_size > body_limit(*x)) {
             x->too_large = true;
             x->dropped = x->request.body.size();
             x->request.body = std::string();
@@ -227,7 +251,7 @@ MHD_Result handle(void* cls, MHD_Connection* c, const char* url, const char* met
         }
         *upload_size = 0;
         if (x->too_large && x->dropped > limits::kMaxDropped && x->status == 0) {
-            return send(c, *x, too_large());  // enough read for nothing: answer, and close
+            return send(c, *x, too_large(*x));  // enough read for nothing: answer, and close
         }
         return MHD_YES;
     }
@@ -256,7 +280,13 @@ void completed(void* cls, MHD_Connection*, void** context, MHD_RequestTerminatio
 
 std::unique_ptr<HttpServer> HttpServer::start(const HttpSetup& setup, Store& store,
                                               std::string& error) {
-    auto state = std::make_unique<State>(setup, store);
+    std::unique_ptr<State> state;
+    try {
+        state = std::make_unique<State>(setup, store);
+    } catch (const StoreError& e) {
+        error = std::string("the database failed: ") + e.what();
+        return nullptr;
+    }
     sockaddr_storage address{};
     bool v6 = false;
     if (!listen_address(setup.address, setup.port, address, v6, error)) {
@@ -279,6 +309,20 @@ std::unique_ptr<HttpServer> HttpServer::start(const HttpSetup& setup, Store& sto
                 std::strerror(errno);
         return nullptr;
     }
+    State* shared = state.get();
+    state->sweeper = std::thread([shared] {
+        std::unique_lock<std::mutex> lock(shared->mutex);
+        while (!shared->idle.wait_for(lock, std::chrono::seconds(1),
+                                      [shared] { return shared->stopping; })) {
+            lock.unlock();
+            try {
+                shared->attempts.sweep();
+            } catch (const StoreError& e) {
+                std::fprintf(stderr, "velmora-server: expiring attempts: %s\n", e.what());
+            }
+            lock.lock();
+        }
+    });
     return std::unique_ptr<HttpServer>(new HttpServer(std::move(state)));
 }
 
@@ -306,6 +350,14 @@ void HttpServer::stop(int grace_seconds) {
                              [this] { return state->in_flight == 0; });
     };
     settle(grace_seconds);
+    {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->stopping = true;
+    }
+    state->idle.notify_all();
+    if (state->sweeper.joinable()) {
+        state->sweeper.join();
+    }
     state->workers.reset();
     settle(1);
     MHD_stop_daemon(state->daemon);

@@ -19,6 +19,7 @@ struct HttpSetup {
     std::string web_root;               // serve these files at / (empty: none)
     bool behind_proxy = false;          // the client is the last X-Forwarded-For address
     unsigned client_timeout = limits::kConnectionTimeout;  // seconds idle or slow, then cut
+    long long lag_bound_ms = limits::kLagBoundMs;          // a live game's pause allowance
 };
 
 class HttpServer {

@@ -17,6 +17,9 @@ class JsonObject {
     JsonObject& add(const std::string& key, long value) {
         return add(key, static_cast<long long>(value));
     }
+    JsonObject& add_bool(const std::string& key, bool value) {
+        return add_raw(key, value ? "true" : "false");
+    }
     // `json` is already JSON (an object, an array).
     JsonObject& add_raw(const std::string& key, const std::string& json);
     std::string text() const { return body + "}"; }

@@ -43,6 +43,25 @@ constexpr unsigned kMaxConnections = 1024;
 constexpr unsigned kConnectionsPerAddress = 64;
 // Threads that read requests and answer the quick ones (the verification has its own).
 constexpr unsigned kHttpThreads = 4;
+// Ranked games played live (attempts.h).
+// Live attempts from one address at once: a household or a classroom behind one address plays
+// a few; a script dealing itself thousands of layouts to look through is held to this.
+constexpr long long kLiveAttemptsPerAddress = 16;
+// A batch of a live game: a second of play is under a kilobyte, a minute of it (a client
+// that lost its connection and sends what it held) under 64 KiB.
+constexpr size_t kMaxBatch = 64 * 1024;
+// How often a client sends its batch, and how far a game may run ahead of the server's clock
+// (the client's timer against the server's, one batch's worth of network) before it is taken
+// for a game played faster than real time.
+constexpr long long kBatchEveryMs = 1000;
+constexpr long long kAheadMs = 500;
+// How far behind real time a live game may fall: a pause, a network stall, a slow start.
+// Further behind, it is refused (slow motion, a pause past this) unless --lag-bound says.
+constexpr long long kLagBoundMs = 10000;
+// A live attempt unheard for the bound and this much more expires.
+constexpr long long kExpiryGraceMs = 5000;
+// A token's random bytes: 256 bits, past any guessing.
+constexpr int kTokenBytes = 32;
 // Seconds in-flight requests get to finish once the server is asked to stop.
 constexpr int kShutdownGrace = 30;
 

@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     setup.web_root = options.web;
     setup.behind_proxy = options.behind_proxy;
     setup.client_timeout = static_cast<unsigned>(options.client_timeout);
+    setup.lag_bound_ms = options.lag_bound_ms;
 
     std::string error;
     // A connection for each thread that may want one at once.

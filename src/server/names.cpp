@@ -46,6 +46,30 @@ bool decode(const std::string& text, std::vector<char32_t>& out) {
     return true;
 }
 
+// The UTF-8 bytes of code point c, in `out` (room for 4); how many.
+int wctomb_utf8(char32_t c, char* out) {
+    if (c < 0x80) {
+        out[0] = static_cast<char>(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = static_cast<char>(0xc0 | (c >> 6));
+        out[1] = static_cast<char>(0x80 | (c & 0x3f));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = static_cast<char>(0xe0 | (c >> 12));
+        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+        out[2] = static_cast<char>(0x80 | (c & 0x3f));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xf0 | (c >> 18));
+    out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3f));
+    out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+    out[3] = static_cast<char>(0x80 | (c & 0x3f));
+    return 4;
+}
+
 bool allowed(char32_t c) {
     if (c == ' ' || c == '-' || c == '_' || c == '.') {
         return true;
@@ -79,4 +103,19 @@ std::optional<std::string> valid_name(const std::string& raw, std::string& error
         }
     }
     return name;
+}
+
+std::string name_key(const std::string& name) {
+    std::vector<char32_t> chars;
+    if (!decode(name, chars)) {
+        return name;
+    }
+    std::string key;
+    for (const char32_t c : chars) {
+        const wint_t lower = towlower_l(static_cast<wint_t>(c), unicode_locale());
+        char bytes[8];
+        const int n = wctomb_utf8(static_cast<char32_t>(lower), bytes);
+        key.append(bytes, static_cast<size_t>(n));
+    }
+    return key;
 }

@@ -20,9 +20,10 @@ struct Known {
 };
 
 const Known kOptions[] = {
-    {"listen", true},  {"db", true},          {"web", true},
-    {"workers", true}, {"submit-rate", true}, {"behind-proxy", false},
-    {"help", false},   {"version", false},    {"client-timeout", true},
+    {"listen", true},    {"db", true},          {"web", true},
+    {"workers", true},   {"submit-rate", true}, {"behind-proxy", false},
+    {"help", false},     {"version", false},    {"client-timeout", true},
+    {"lag-bound", true},
 };
 
 int number(const std::string& text, int min, int max) {
@@ -82,6 +83,12 @@ void apply(ServerOptions& o, const std::string& name, const std::string& value) 
         o.client_timeout = number(value, 1, 3600);
         if (o.client_timeout < 0) {
             o.error = "invalid timeout '" + value + "': expected 1 to 3600 seconds";
+        }
+    } else if (name == "lag-bound") {
+        const int seconds = number(value, 1, 3600);
+        o.lag_bound_ms = seconds * 1000LL;
+        if (seconds < 0) {
+            o.error = "invalid bound '" + value + "': expected 1 to 3600 seconds";
         }
     } else if (name == "behind-proxy") {
         o.behind_proxy = true;
@@ -161,10 +168,15 @@ std::string server_usage() {
            "      --submit-rate N      submissions a minute from one address (30)\n"
            "      --behind-proxy       take the client's address from X-Forwarded-For\n"
            "      --client-timeout S   cut off a client idle or slow for S seconds (10)\n"
+           "      --lag-bound S        how far behind real time a ranked game may fall, its\n"
+           "                           pauses included, before it is refused (10)\n"
            "      --help               show this help and exit\n"
            "      --version            show the version and exit\n"
            "\n"
-           "API: POST /api/v1/games?name=NAME (the recording as the body), GET /api/v1/scores,\n"
+           "API: POST /api/v1/attempts (a ranked game dealt), POST /api/v1/attempts/ID/records\n"
+           "(its recording as it is played), GET /api/v1/attempts/ID, POST "
+           "/api/v1/games?name=NAME\n"
+           "(a recording uploaded whole), GET /api/v1/scores?board=open|daily|uploaded&day=DAY,\n"
            "GET /api/v1/games/ID, GET /api/v1/games/ID/replay, GET /healthz.\n"
            "SIGTERM or SIGINT stops it: requests in flight finish, the database is closed.\n";
 }

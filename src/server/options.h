@@ -15,6 +15,7 @@ struct ServerOptions {
     int submit_rate = 30;
     bool behind_proxy = false;
     int client_timeout = static_cast<int>(limits::kConnectionTimeout);  // seconds
+    long long lag_bound_ms = limits::kLagBoundMs;
     bool help = false;
     bool version = false;
     std::string error;  // the problem, when the command line is wrong

@@ -1,49 +1,96 @@
 // The leaderboard's tables, the same on both engines but for how each numbers its rows.
 //
-//   schema_version  version           which of the steps below have been made
-//   games           one row a verified game: its name, outcome and when it came
-//   recordings      the recording of each game, kept apart so listing never reads them
-//   stats           total             games kept, kept with them so counting costs nothing
+//   schema_version   version          which of the steps below have been made
+//   games            one row a verified game, on its board: name, outcome, when it came
+//   recordings       the recording of each game, kept apart so listing never reads them
+//   board_totals     games kept on each board, counted as they come so counting costs nothing
+//   secrets          the server's secret, from which the daily seeds come
+//   attempts         each ranked game dealt: its seed, token, player and how far it has come
+//   attempt_batches  a live attempt's recording as it came, batch by batch, until it ends
 //
 // A server finds the version and makes the steps past it, in one transaction, whoever starts
 // first (on PostgreSQL under an advisory lock, on SQLite under BEGIN IMMEDIATE).
 #pragma once
 
+#include <vector>
+
 namespace schema {
 
-constexpr int kVersion = 1;
-
-// Version 1, with ID standing for the engine's own numbering of rows.
-constexpr const char* kVersion1[] = {
-    "CREATE TABLE games ("
-    " id ID,"
-    " content_hash TEXT NOT NULL UNIQUE,"
-    " name TEXT NOT NULL,"
-    " score INTEGER NOT NULL,"
-    " level INTEGER NOT NULL,"
-    " lives INTEGER NOT NULL,"
-    " ticks BIGINT NOT NULL,"
-    " submitted TEXT NOT NULL)",
-    "CREATE INDEX games_by_rank ON games (score DESC, ticks, submitted, id)",
-    "CREATE TABLE recordings ("
-    " game_id BIGINT PRIMARY KEY REFERENCES games (id),"
-    " body TEXT NOT NULL)",
-    "CREATE TABLE stats (total BIGINT NOT NULL)",
-    "INSERT INTO stats (total) VALUES (0)",
+// Each version's steps, with ID standing for the engine's own numbering of rows.
+inline const std::vector<std::vector<const char*>> kSteps = {
+    // 1: the table of uploaded games.
+    {
+        "CREATE TABLE games ("
+        " id ID,"
+        " content_hash TEXT NOT NULL UNIQUE,"
+        " name TEXT NOT NULL,"
+        " score INTEGER NOT NULL,"
+        " level INTEGER NOT NULL,"
+        " lives INTEGER NOT NULL,"
+        " ticks BIGINT NOT NULL,"
+        " submitted TEXT NOT NULL)",
+        "CREATE INDEX games_by_rank ON games (score DESC, ticks, submitted, id)",
+        "CREATE TABLE recordings ("
+        " game_id BIGINT PRIMARY KEY REFERENCES games (id),"
+        " body TEXT NOT NULL)",
+        "CREATE TABLE stats (total BIGINT NOT NULL)",
+        "INSERT INTO stats (total) VALUES (0)",
+    },
+    // 2: boards, and the attempts played live on them; the games so far are the uploaded ones.
+    {
+        "ALTER TABLE games ADD COLUMN board TEXT NOT NULL DEFAULT 'uploaded'",
+        "ALTER TABLE games ADD COLUMN day TEXT NOT NULL DEFAULT ''",
+        "DROP INDEX games_by_rank",
+        "CREATE INDEX games_by_board ON games (board, day, score DESC, ticks, submitted, id)",
+        "CREATE TABLE board_totals (board TEXT NOT NULL, day TEXT NOT NULL,"
+        " total BIGINT NOT NULL, PRIMARY KEY (board, day))",
+        "INSERT INTO board_totals (board, day, total) SELECT 'uploaded', '', total FROM stats",
+        "DROP TABLE stats",
+        "CREATE TABLE secrets (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
+        "CREATE TABLE attempts ("
+        " id ID,"
+        " token_hash TEXT NOT NULL,"
+        " board TEXT NOT NULL,"
+        " day TEXT NOT NULL,"
+        " seed BIGINT NOT NULL,"
+        " name TEXT NOT NULL,"
+        " player TEXT NOT NULL,"
+        " client TEXT NOT NULL,"
+        " ranked INTEGER NOT NULL,"
+        " state TEXT NOT NULL,"
+        " reason TEXT NOT NULL,"
+        " started BIGINT NOT NULL,"
+        " seen BIGINT NOT NULL,"
+        " batches INTEGER NOT NULL,"
+        " ticks BIGINT NOT NULL,"
+        " game BIGINT)",
+        // One ranked attempt a day a player, however many servers deal at once.
+        "CREATE UNIQUE INDEX attempts_once_a_day ON attempts (day, player)"
+        " WHERE ranked = 1 AND board = 'daily'",
+        "CREATE INDEX attempts_live ON attempts (state, seen)",
+        "CREATE INDEX attempts_by_client ON attempts (client, state)",
+        "CREATE TABLE attempt_batches ("
+        " attempt BIGINT NOT NULL REFERENCES attempts (id),"
+        " batch INTEGER NOT NULL,"
+        " body TEXT NOT NULL,"
+        " PRIMARY KEY (attempt, batch))",
+    },
 };
+inline const int kVersion = static_cast<int>(kSteps.size());
 
 // The row numbering of each engine, for ID above.
 constexpr const char* kSqliteId = "INTEGER PRIMARY KEY AUTOINCREMENT";
 constexpr const char* kPostgresId = "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
 
-// Rank: one plus the games ahead, by score, then ticks, then submission, then number.
+constexpr const char* kColumns = "id, name, score, level, lives, ticks, submitted, board, day";
+// Rank on a board: one plus the games ahead, by score, then ticks, then submission, then number.
 constexpr const char* kRank =
-    "SELECT (SELECT COUNT(*) FROM games WHERE score > $1)"
-    " + (SELECT COUNT(*) FROM games WHERE score = $1 AND (ticks < $2 OR (ticks = $2 AND"
-    " (submitted < $3 OR (submitted = $3 AND id < $4))))) + 1";
-constexpr const char* kColumns = "id, name, score, level, lives, ticks, submitted";
+    "SELECT (SELECT COUNT(*) FROM games WHERE board = $5 AND day = $6 AND score > $1)"
+    " + (SELECT COUNT(*) FROM games WHERE board = $5 AND day = $6 AND score = $1 AND"
+    " (ticks < $2 OR (ticks = $2 AND (submitted < $3 OR (submitted = $3 AND id < $4))))) + 1";
 constexpr const char* kPage =
-    "SELECT id, name, score, level, lives, ticks, submitted FROM games"
-    " ORDER BY score DESC, ticks, submitted, id LIMIT $1 OFFSET $2";
+    "SELECT id, name, score, level, lives, ticks, submitted, board, day FROM games"
+    " WHERE board = $1 AND day = $2 ORDER BY score DESC, ticks, submitted, id"
+    " LIMIT $3 OFFSET $4";
 
 }  // namespace schema

@@ -30,6 +30,11 @@ class Statement {
     // SQLITE_ROW, SQLITE_DONE or an error.
     int step() { return sqlite3_step(stmt); }
     long long integer(int col) const { return sqlite3_column_int64(stmt, col); }
+    int columns() const { return sqlite3_column_count(stmt); }
+    // The place of parameter `name` ("$3"), 0 if the statement has none of that name.
+    int index_of(const std::string& name) const {
+        return sqlite3_bind_parameter_index(stmt, name.c_str());
+    }
     std::string text(int col) const {
         const unsigned char* p = sqlite3_column_text(stmt, col);
         return p == nullptr

@@ -6,18 +6,175 @@
 #include <cstdio>
 #include <ctime>
 
-#include "server/store_engines.h"
+#include "server/schema.h"
+
+namespace {
+
+constexpr long long kMigrationLock = 0x76656c6d6f7261;  // "velmora"
+
+Entry entry_of(const SqlRow& r) {
+    Entry e;
+    e.id = whole(r[0]);
+    e.name = r[1];
+    e.score = static_cast<int>(whole(r[2]));
+    e.level = static_cast<int>(whole(r[3]));
+    e.lives = static_cast<int>(whole(r[4]));
+    e.ticks = whole(r[5]);
+    e.submitted = r[6];
+    e.board = r[7];
+    e.day = r[8];
+    return e;
+}
+
+// The schema, made or brought up to date, in one transaction.
+void migrate(SqlConnection& c) {
+    const bool sqlite = c.engine() == SqlConnection::Engine::kSqlite;
+    SqlTransaction t(c);
+    if (!sqlite) {
+        c.run("SELECT pg_advisory_xact_lock($1)", {kMigrationLock});
+    }
+    c.run("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+    const int version = static_cast<int>(
+        whole(c.run("SELECT COALESCE(MAX(version), 0) FROM schema_version").at(0).at(0)));
+    if (version > schema::kVersion) {
+        throw StoreError("the database's schema (version " + std::to_string(version) +
+                         ") is newer than this server's");
+    }
+    for (int v = version + 1; v <= schema::kVersion; ++v) {
+        for (const char* statement : schema::kSteps[v - 1]) {
+            std::string sql = statement;
+            const size_t id = sql.find(" ID,");
+            if (id != std::string::npos) {
+                sql.replace(id + 1, 2, sqlite ? schema::kSqliteId : schema::kPostgresId);
+            }
+            c.run(sql);
+        }
+        c.run("INSERT INTO schema_version (version) VALUES ($1)", {v});
+    }
+    t.commit();
+}
+
+}  // namespace
+
+Store::Store(std::unique_ptr<SqlPool> p) : pool(std::move(p)) {}
+
+std::pair<long long, bool> Store::insert_game(SqlConnection& c, const NewGame& game,
+                                              const std::string& recording) {
+    const std::vector<SqlRow> inserted = c.run(
+        "INSERT INTO games (content_hash, name, score, level, lives, ticks, submitted, board, day)"
+        " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (content_hash) DO NOTHING"
+        " RETURNING id",
+        {game.content_hash, game.name, game.score, game.level, game.lives, game.ticks,
+         game.submitted, game.board, game.day});
+    if (inserted.empty()) {
+        const std::vector<SqlRow> kept =
+            c.run("SELECT id FROM games WHERE content_hash = $1", {game.content_hash});
+        return {kept.empty() ? 0 : whole(kept[0][0]), false};
+    }
+    const long long id = whole(inserted[0][0]);
+    c.run("INSERT INTO recordings (game_id, body) VALUES ($1, $2)", {id, recording});
+    c.run(
+        "INSERT INTO board_totals (board, day, total) VALUES ($1, $2, 1)"
+        " ON CONFLICT (board, day) DO UPDATE SET total = board_totals.total + 1",
+        {game.board, game.day});
+    return {id, true};
+}
+
+std::pair<Entry, bool> Store::add(const NewGame& game) {
+    SqlPool::Lease c(*pool);
+    SqlTransaction t(*c);
+    const auto [id, added] = insert_game(*c, game, game.recording);
+    t.commit();
+    std::optional<Entry> e = entry_on(*c, "id", id);
+    if (!e) {
+        throw StoreError("the game just kept cannot be read back");
+    }
+    return {*e, added};
+}
+
+std::optional<Entry> Store::entry_on(SqlConnection& c, const std::string& where,
+                                     const SqlValue& value) {
+    const std::vector<SqlRow> rows =
+        c.run(std::string("SELECT ") + schema::kColumns + " FROM games WHERE " + where + " = $1",
+              {value});
+    if (rows.empty()) {
+        return std::nullopt;
+    }
+    Entry e = entry_of(rows[0]);
+    e.rank = rank_of(c, e);
+    return e;
+}
+
+std::optional<Entry> Store::entry(long long id) {
+    SqlPool::Lease c(*pool);
+    return entry_on(*c, "id", id);
+}
+
+std::optional<std::string> Store::recording(long long id) {
+    SqlPool::Lease c(*pool);
+    const std::vector<SqlRow> rows = c->run("SELECT body FROM recordings WHERE game_id = $1", {id});
+    return rows.empty() ? std::nullopt : std::optional<std::string>(rows[0][0]);
+}
+
+long long Store::total(const std::string& board, const std::string& day) {
+    SqlPool::Lease c(*pool);
+    const std::vector<SqlRow> rows =
+        c->run("SELECT total FROM board_totals WHERE board = $1 AND day = $2", {board, day});
+    return rows.empty() ? 0 : whole(rows[0][0]);
+}
+
+std::vector<Entry> Store::page(int limit, long long offset, const std::string& board,
+                               const std::string& day) {
+    SqlPool::Lease c(*pool);
+    std::vector<Entry> out;
+    for (const SqlRow& row : c->run(schema::kPage, {board, day, limit, offset})) {
+        out.push_back(entry_of(row));
+        out.back().rank = offset + static_cast<long long>(out.size());
+    }
+    return out;
+}
+
+bool Store::healthy() {
+    try {
+        SqlPool::Lease c(*pool);
+        c->run("SELECT 1");
+        return true;
+    } catch (const StoreError&) {
+        return false;
+    }
+}
+
+long long Store::rank_of(SqlConnection& c, const Entry& e) {
+    return whole(
+        c.run(schema::kRank, {e.score, e.ticks, e.submitted, e.id, e.board, e.day}).at(0).at(0));
+}
 
 std::unique_ptr<Store> open_store(const std::string& url, int connections, std::string& error) {
     const std::string sqlite = "sqlite:";
-    if (url.compare(0, sqlite.size(), sqlite) == 0 && url.size() > sqlite.size()) {
-        return open_sqlite_store(url.substr(sqlite.size()), connections, error);
+    const bool is_sqlite = url.compare(0, sqlite.size(), sqlite) == 0 && url.size() > 7;
+    if (!is_sqlite && url.compare(0, 13, "postgresql://") != 0 &&
+        url.compare(0, 11, "postgres://") != 0) {
+        error = "unknown database '" + url + "' (sqlite:PATH or postgresql://USER@HOST:PORT/DB)";
+        return nullptr;
     }
-    if (url.compare(0, 13, "postgresql://") == 0 || url.compare(0, 11, "postgres://") == 0) {
-        return open_postgres_store(url, connections, error);
+    std::vector<std::unique_ptr<SqlConnection>> all;
+    for (int i = 0; i < connections; ++i) {
+        std::unique_ptr<SqlConnection> c =
+            is_sqlite ? open_sqlite(url.substr(sqlite.size()), error) : open_postgres(url, error);
+        if (!c) {
+            return nullptr;
+        }
+        if (i == 0) {
+            try {
+                migrate(*c);
+            } catch (const StoreError& e) {
+                error = (is_sqlite ? url.substr(sqlite.size()) + ": " : std::string()) + e.what();
+                return nullptr;
+            }
+        }
+        all.push_back(std::move(c));
     }
-    error = "unknown database '" + url + "' (sqlite:PATH or postgresql://USER@HOST:PORT/DB)";
-    return nullptr;
+    return std::make_unique<Store>(std::make_unique<SqlPool>(std::move(all)));
 }
 
 std::string content_hash(const std::string& bytes) {

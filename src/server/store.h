@@ -1,16 +1,20 @@
-// Where the leaderboard keeps its games: one small interface, two engines (SQLite for one
-// machine, PostgreSQL for any number of servers sharing one table), the same schema on both,
-// created and migrated by the server. Every statement is prepared; every write is one
-// transaction; each engine keeps a few connections for the server's threads to share.
+// Where the leaderboard keeps its games and its live attempts: one schema on either database
+// (sql.h), created and migrated by the server, every statement prepared, every write one
+// transaction, a few connections for the server's threads to share.
+//
+// Games sit on boards: "open" and "daily" take the games played live against the seeds the
+// server dealt (the daily one a board a day), "uploaded" the recordings sent whole.
 #pragma once
 
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
-// A game as the table holds it.
+#include "server/sql.h"
+
+// A game as a board holds it.
 struct Entry {
     long long id = 0;
     std::string name;
@@ -19,7 +23,9 @@ struct Entry {
     int lives = 0;
     long long ticks = 0;    // of the ranked game
     std::string submitted;  // UTC, "2026-12-07T20:11:03.123456Z"
-    long long rank = 0;     // 1 for the best: higher score, then fewer ticks, then earlier
+    long long rank = 0;     // on its board: 1 for the best (higher score, fewer ticks, earlier)
+    std::string board;      // open, daily or uploaded
+    std::string day;        // the daily board's day, "2026-12-08"; "" on the others
 };
 
 // A verified game to keep.
@@ -32,34 +38,91 @@ struct NewGame {
     long long ticks;
     std::string submitted;
     std::string recording;
+    std::string board = "uploaded";
+    std::string day = "";
 };
 
-// The database failed in the middle of a call (gone, full, refusing): the request gets a 500,
-// the server goes on.
-struct StoreError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+// An attempt to play a ranked game, as the server dealt it and as far as it has come.
+struct Attempt {
+    long long id = 0;
+    std::string token_hash;  // SHA-256 of the token its client holds
+    std::string board;       // open or daily
+    std::string day;         // the daily board's day
+    unsigned seed = 0;
+    std::string name;
+    std::string player;     // who plays: the daily board ranks one attempt a day of each
+    std::string client;     // the address it came from
+    bool ranked = false;    // it goes to its board when it ends; else it plays unranked
+    std::string state;      // live, ranked, played (unranked, verified), quit, refused, expired
+    std::string reason;     // why it is not ranked, once it is not
+    long long started = 0;  // microseconds since the epoch, on the server's clock
+    long long seen = 0;     // when its last batch came
+    int batches = 0;        // kept so far
+    long long ticks = 0;    // played so far
+    long long game = 0;     // the game it ranked, once it has
 };
 
 class Store {
   public:
-    virtual ~Store() = default;
+    explicit Store(std::unique_ptr<SqlPool> pool);
 
     // Keeps `game` unless a recording with its content is kept already (on any server):
     // either way the entry as kept, and whether this call added it.
-    virtual std::pair<Entry, bool> add(const NewGame& game) = 0;
-    virtual std::optional<Entry> entry(long long id) = 0;
-    virtual std::optional<std::string> recording(long long id) = 0;
-    // Games kept in all.
-    virtual long long total() = 0;
-    // `limit` entries from rank offset + 1 on, best first.
-    virtual std::vector<Entry> page(int limit, long long offset) = 0;
+    std::pair<Entry, bool> add(const NewGame& game);
+    std::optional<Entry> entry(long long id);
+    std::optional<std::string> recording(long long id);
+    // Games on a board in all.
+    long long total(const std::string& board = "uploaded", const std::string& day = "");
+    // `limit` entries of a board from rank offset + 1 on, best first.
+    std::vector<Entry> page(int limit, long long offset, const std::string& board = "uploaded",
+                            const std::string& day = "");
     // Whether the database answers.
-    virtual bool healthy() = 0;
+    bool healthy();
+
+    // The server's secret (the daily seeds come from it): made by whichever server asks first,
+    // the same for every server after.
+    std::string secret(const std::string& made_if_none);
+    // Keeps a new attempt; on the daily board it is ranked only if it is the player's first
+    // ranked attempt of its day. The attempt as kept.
+    Attempt add_attempt(const Attempt& attempt);
+    std::optional<Attempt> attempt(long long id);
+    // Attempts still live from one address.
+    long long live_attempts(const std::string& client);
+    // The bodies of batches from..to-1 of an attempt, in order.
+    std::vector<std::string> batches(long long id, int from, int to);
+    // Keeps the next batch of a live attempt with how far it has come; false if the attempt is
+    // no longer live or that batch is kept already (by another server, or a retry).
+    bool add_batch(long long id, int batch, const std::string& body, long long seen,
+                   long long ticks);
+    // Ends a live attempt, with batch `batch` if `body` holds one: its `state` and `reason`,
+    // and for a ranked one its game on its board, the recording made of its batches (`game`'s
+    // own is not used), whose entry goes to `ranked`. False if the attempt was no longer live
+    // (or that batch kept already); its batches go either way.
+    struct Ending {
+        std::string state;
+        std::string reason;
+        long long seen;
+        long long ticks;
+        const NewGame* game;  // null unless it ranks
+    };
+    bool end_attempt(long long id, int batch, const std::string& body, const Ending& ending,
+                     Entry* ranked);
+    // Attempts live but unheard since `seen_before` expire, with `reason`; how many did.
+    long long expire_attempts(long long seen_before, const std::string& reason);
+
+  private:
+    long long rank_of(SqlConnection& c, const Entry& e);
+    std::optional<Entry> entry_on(SqlConnection& c, const std::string& where,
+                                  const SqlValue& value);
+    std::pair<long long, bool> insert_game(SqlConnection& c, const NewGame& game,
+                                           const std::string& recording);
+
+    std::unique_ptr<SqlPool> pool;
 };
 
 // "sqlite:PATH" or "postgresql://USER@HOST:PORT/DB" (anything libpq takes after
-// "postgresql://"), with `connections` connections. Null, with `error`, if it cannot be opened
-// or its schema made.
+// "postgresql://"), with `connections` connections, its schema made or brought up to date.
+// Null, with `error`, if it cannot be opened or its schema made.
 std::unique_ptr<Store> open_store(const std::string& url, int connections, std::string& error);
 
 // SHA-256 of `bytes`, 64 lowercase hex digits.

@@ -72,6 +72,7 @@ class UniverseG {
     void visit_state(Sink& sink) const;
 
   private:
+    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
     friend struct WorldProbe;  // test access to the lists and counters
 
     // The steps of update, in the order it runs them.

@@ -8,9 +8,14 @@
 //   velmora_trace OUT record S ticks N a recording of the same scripted play, N ticks of it
 //                                      (the games that end followed at once by new ones, as
 //                                      Enter starts them), as the game writes one
+//   velmora_trace OUT crash S          a recording of one game from seed S, to GAME OVER and no
+//                                      further, played by a pilot that flies into the rocks,
+//                                      five frames a tick (the blink counts frames: a short
+//                                      game, as the ranked games' tests want)
 //
 // The scripted keys come from the project's own generator (xorshift32 on whole numbers), the
 // same on every platform.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -107,6 +112,62 @@ int record(const std::string& path, unsigned seed, long ticks) {
     return 0;
 }
 
+// Turns toward where the nearest rock will be and thrusts at it.
+void crash_into_rocks(Game& game, Recorder& recorder) {
+    const UniverseG& world = game.get_world();
+    const Ship& ship = *world.get_ship();
+    const Vector me = ship.get_position();
+    const Vector v = ship.get_velocity();
+    float best = 1e9f;
+    Vector aim{0, 0};
+    for (const Asteroid* rock : world.get_asteroids()) {
+        const Vector at = rock->get_position();
+        const Vector rv = rock->get_velocity();
+        const float d = std::hypot(at.x - me.x, at.y - me.y);
+        if (d < best) {
+            best = d;
+            const float k = d / 0.03f;
+            aim = Vector{at.x + (rv.x - v.x) * k, at.y + (rv.y - v.y) * k};
+        }
+    }
+    const float wanted = std::atan2(aim.y - me.y, aim.x - me.x);
+    const float off = std::remainder(wanted - ship.get_body_angle(), 2 * 3.14159265f);
+    const auto press = [&](char key) {
+        ship_command(game, static_cast<unsigned char>(key));
+        recorder.key(key);
+    };
+    if (off > 0.1f) {
+        press('a');
+    } else if (off < -0.1f) {
+        press('d');
+    }
+    if (std::fabs(off) < 0.6f) {
+        press('w');
+    }
+}
+
+int crash(const std::string& path, unsigned seed) {
+    std::string error;
+    std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
+    if (!recorder) {
+        std::fprintf(stderr, "velmora_trace: %s\n", error.c_str());
+        return 2;
+    }
+    Game game;
+    game.new_game(seed);
+    recorder->new_game(seed, game);
+    while (!game.get_game_over()) {
+        crash_into_rocks(game, *recorder);
+        game.update();
+        recorder->tick(game, game.get_game_over());
+        for (int frame = 0; frame < 5; ++frame) {
+            game.draw_world();
+            recorder->draw();
+        }
+    }
+    return 0;
+}
+
 int trace_replay(std::FILE* out, const std::string& path) {
     ReplayFile file;
     std::string error;
@@ -133,11 +194,14 @@ int trace_replay(std::FILE* out, const std::string& path) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 2 ? argv[2] : "";
     if (!((argc == 6 && (mode == "seed" || mode == "record") && std::string(argv[4]) == "ticks") ||
-          (argc == 4 && mode == "replay"))) {
+          (argc == 4 && (mode == "replay" || mode == "crash")))) {
         std::fprintf(stderr,
                      "usage: velmora_trace OUT seed|record S ticks N | velmora_trace OUT replay "
-                     "FILE\n");
+                     "FILE | velmora_trace OUT crash S\n");
         return 2;
+    }
+    if (mode == "crash") {
+        return crash(argv[1], static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)));
     }
     if (mode == "record") {
         return record(argv[1], static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)),

@@ -67,7 +67,7 @@ def with_server(check, web_dir, binary, tmp):
             table = wait_for(lambda: rows(driver, "leaderboard"), 5)
             check("the Leaderboard table lists it with the verified score",
                   table and table[0][:4] == ["1", "Pilot qwdap", "1", "0"], str(table))
-            status, body = s.json("GET", "/api/v1/scores")
+            status, body = s.json("GET", "/api/v1/scores?board=uploaded")
             check("as the server keeps it", body["scores"][0]["name"] == "Pilot qwdap" and
                   body["scores"][0]["score"] == 1, str(body))
             submit = driver.find_element("id", "submit")

@@ -61,7 +61,7 @@ def api(check, binary, velmora, trace, replays, tmp):
             check(f"the golden '{name}' is verified and kept: 201, its outcome", ok,
                   f"{status} {body}")
             ids[name] = body.get("id")
-        status, scores = s.json("GET", "/api/v1/scores")
+        status, scores = s.json("GET", "/api/v1/scores?board=uploaded")
         check("ranked best first", status == 200 and scores["total"] == 3 and
               [r["id"] for r in scores["scores"]] ==
               [ids["levels"], ids["key-before-frame"], ids["game-over"]] and
@@ -139,11 +139,12 @@ def api(check, binary, velmora, trace, replays, tmp):
         status, _, body = s.request("POST", "/api/v1/games", body=golden["levels"])
         check("no name: 400", status == 400, f"{status} {body}")
 
-        status, page = s.json("GET", "/api/v1/scores?limit=2&offset=1")
+        status, page = s.json("GET", "/api/v1/scores?board=uploaded&limit=2&offset=1")
         check("paging: limit 2 from offset 1", status == 200 and
               [r["rank"] for r in page["scores"]] == [2, 3] and page["total"] == 7,
               json.dumps(page))
-        for query in ("limit=0", "limit=101", "limit=x", "offset=-1"):
+        for query in ("limit=0", "limit=101", "limit=x", "offset=-1", "board=all",
+                      "board=daily&day=2026-13-01", "board=open&day=2026-12-01"):
             status, body = s.json("GET", "/api/v1/scores?" + query)
             check(f"/api/v1/scores?{query}: 400", status == 400 and "error" in body,
                   f"{status} {body}")
@@ -229,8 +230,8 @@ def shared_postgres(check, binary, trace, tmp, pg):
         with concurrent.futures.ThreadPoolExecutor(8) as pool:
             answers = list(pool.map(lambda i: (a if i % 2 else b).submit(f"G{i}", games[i]),
                                     range(12)))
-        _, from_a = a.json("GET", "/api/v1/scores?limit=100")
-        _, from_b = b.json("GET", "/api/v1/scores?limit=100")
+        _, from_a = a.json("GET", "/api/v1/scores?board=uploaded&limit=100")
+        _, from_b = b.json("GET", "/api/v1/scores?board=uploaded&limit=100")
         check("different games to both at once: all kept, both servers show the same table",
               [st for st, _ in answers] == [201] * 12 and from_a == from_b and
               from_a["total"] == 13, f"{[st for st, _ in answers]} total {from_a['total']}")
@@ -254,7 +255,7 @@ def killed(check, binary, trace, tmp, db, label):
             for f in futures:
                 f.result()
     with Server(binary, "--db", db) as s:
-        _, table = s.json("GET", "/api/v1/scores?limit=100")
+        _, table = s.json("GET", "/api/v1/scores?board=uploaded&limit=100")
         listed = {r["id"] for r in table["scores"]}
         whole = all(s.request("GET", f"/api/v1/games/{i}/replay")[0] == 200 for i in listed)
         check(f"{label}: killed with SIGKILL mid-load, no acknowledged game lost",

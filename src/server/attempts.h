@@ -1,0 +1,65 @@
+// Ranked games played live. The server deals an attempt (its seed and a token); the client
+// sends the attempt's recording as it grows, a batch at least once a second; each batch is
+// played on arrival from where the last one left off, and the attempt is refused as soon as
+// its recording goes another way, its ticks come faster than real time, or it falls behind real
+// time by more than the bound (a pause counts as time). Its GAME OVER ranks it on its board.
+//
+// Everything an attempt is lies in the database (its row and its batches), so any server can
+// take its next batch: a server keeps only a snapshot of each game it has played, to go on
+// from, and catches up from the database on the batches another server took.
+//
+//   POST /api/v1/attempts                  {"board": "open"|"daily", "name": N, "day": D}
+//   POST /api/v1/attempts/ID/records?batch=N   (Authorization: Bearer TOKEN) the lines
+//   GET  /api/v1/attempts/ID
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "server/api.h"
+#include "server/live_game.h"
+#include "server/store.h"
+
+class Attempts {
+  public:
+    struct Rules {
+        long long ahead_ms;  // how far ahead of real time a tick may come (clocks, batching)
+        long long bound_ms;  // how far behind real time a game may fall (pauses, stalls)
+    };
+    Attempts(Store& store, const Rules& rules);
+
+    // A new attempt for the client at `client`, from the request's JSON body.
+    Answer create(const std::string& body, const std::string& client);
+    // Batch `batch` of attempt `id`, shown with `token`.
+    Answer batch(long long id, const std::string& batch, const std::string& token,
+                 const std::string& lines);
+    // Where attempt `id` stands.
+    Answer show(long long id);
+    // Attempts unheard for longer than the bound expire; games of attempts that ended, or that
+    // another server now plays, are let go.
+    void sweep();
+
+    // Live games this server keeps, and their memory in bytes.
+    size_t kept() const;
+    size_t memory() const;
+
+  private:
+    struct Live {
+        std::mutex mutex;
+        std::unique_ptr<LiveGame> game;
+        int applied = 0;  // batches it has played
+        long long used = 0;
+    };
+    std::shared_ptr<Live> live_of(long long id);
+    Answer play(const Attempt& a, int n, const std::string& lines, Live& live);
+    Answer ended(const Attempt& a, int n, const std::string& lines, const LiveGame::Step& step,
+                 long long ticks, long long now);
+
+    Store& store;
+    Rules rules;
+    std::string secret;
+    mutable std::mutex mutex;
+    std::unordered_map<long long, std::shared_ptr<Live>> games;
+};

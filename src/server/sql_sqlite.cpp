@@ -1,0 +1,96 @@
+// SQLite under the store: one database file in WAL mode, so that readers never wait for the
+// writer, with a busy timeout so that two writers (two servers on one file) take turns, and
+// BEGIN IMMEDIATE for every write so that a transaction never fails half way for a lock.
+#include <sqlite3.h>
+
+#include <unordered_map>
+
+#include "server/sql.h"
+#include "server/sqlite_statement.h"
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+
+class SqliteConnection : public SqlConnection {
+  public:
+    explicit SqliteConnection(sqlite3* db_) : db(db_) {}
+    ~SqliteConnection() override {
+        prepared.clear();  // statements first: the connection closes once they are gone
+        sqlite3_close_v2(db);
+    }
+
+    Engine engine() const override { return Engine::kSqlite; }
+
+    std::vector<SqlRow> run(const std::string& sql, const std::vector<SqlValue>& params) override {
+        Statement& s = statement(sql);
+        // SQLite takes $1, $2 ... as names and numbers them as they first appear.
+        for (size_t i = 0; i < params.size(); ++i) {
+            const int at = s.index_of("$" + std::to_string(i + 1));
+            if (at == 0) {
+                continue;
+            }
+            if (params[i].whole) {
+                s.bind(at, std::stoll(params[i].text));
+            } else {
+                s.bind(at, params[i].text);
+            }
+        }
+        std::vector<SqlRow> rows;
+        int result;
+        while ((result = s.step()) == SQLITE_ROW) {
+            SqlRow row;
+            for (int col = 0; col < s.columns(); ++col) {
+                row.push_back(s.text(col));
+            }
+            rows.push_back(std::move(row));
+        }
+        s.reset();
+        if (result != SQLITE_DONE) {
+            throw StoreError(sqlite3_errmsg(db));
+        }
+        return rows;
+    }
+
+    long long changed() override { return sqlite3_changes(db); }
+
+    void begin() override { run("BEGIN IMMEDIATE", {}); }
+
+  private:
+    Statement& statement(const std::string& sql) {
+        auto it = prepared.find(sql);
+        if (it == prepared.end()) {
+            auto s = std::make_unique<Statement>(db, sql.c_str());
+            if (!s->ok()) {
+                throw StoreError(std::string(sqlite3_errmsg(db)) + " in: " + sql.substr(0, 80));
+            }
+            it = prepared.emplace(sql, std::move(s)).first;
+        }
+        return *it->second;
+    }
+
+    sqlite3* db;
+    std::unordered_map<std::string, std::unique_ptr<Statement>> prepared;
+};
+
+}  // namespace
+
+std::unique_ptr<SqlConnection> open_sqlite(const std::string& path, std::string& error) {
+    sqlite3* db = nullptr;
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        error = path + ": " + (db != nullptr ? sqlite3_errmsg(db) : "cannot open");
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // Durable on commit, even across a power cut; WAL lets the readers go on meanwhile.
+    if (!exec(db, "PRAGMA journal_mode = WAL", error) ||
+        !exec(db, "PRAGMA synchronous = FULL", error) ||
+        !exec(db, "PRAGMA foreign_keys = ON", error)) {
+        error = path + ": " + error;
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return std::make_unique<SqliteConnection>(db);
+}
