@@ -172,8 +172,15 @@ Answer Attempts::play(const Attempt& a, int n, const std::string& lines, Live& l
     live.applied = n + 1;
     const long long elapsed = (now - a.started) / 1000;
     const long long played = live.game->ticks() * kTickMs;
+    const long long silent = (now - a.seen) / 1000;
     if (step.state != LiveGame::State::kRefused) {
-        if (played - rules.ahead_ms > elapsed) {
+        if (silent > rules.bound_ms) {
+            step = LiveGame::Step{LiveGame::State::kRefused,
+                                  "nothing came for " + std::to_string(silent / 1000) +
+                                      " s, past the " + std::to_string(rules.bound_ms / 1000) +
+                                      " s a ranked game's inputs may be held up",
+                                  Outcome{}};
+        } else if (played - rules.ahead_ms > elapsed) {
             step = LiveGame::Step{LiveGame::State::kRefused,
                                   "the inputs came faster than real time: tick " +
                                       std::to_string(live.game->ticks()) + " came " +

@@ -32,10 +32,12 @@ def send(server, attempt, token, batch, lines):
     return status, json.loads(body) if body else None
 
 
-def stream(servers, attempt, token, recording, speed=1.0, silence=None, every=1.0):
+def stream(servers, attempt, token, recording, speed=1.0, silence=None, every=1.0,
+           failover=False):
     """Sends `recording` as a client playing it would, each tick's lines due 50 ms / speed after
     the last, a batch every `every` s; `silence` (from, seconds) sends nothing for a while.
-    Batches go to the servers in turn. The last answer: (status, body)."""
+    Batches go to the servers in turn, or with `failover` to the first until it cannot be
+    reached, then the same batch again to the next. The last answer: (status, body)."""
     chunks, lines, tick = [], [], 0
     for line in recording.splitlines(keepends=True):
         lines.append(line)
@@ -54,7 +56,15 @@ def stream(servers, attempt, token, recording, speed=1.0, silence=None, every=1.
         due = b""
         while chunks and chunks[0][0] <= now:
             due += chunks.pop(0)[1]
-        answer = send(servers[batch % len(servers)], attempt, token, batch, due)
+        while True:
+            try:
+                at = servers[0] if failover else servers[batch % len(servers)]
+                answer = send(at, attempt, token, batch, due)
+                break
+            except OSError:
+                if not failover or len(servers) < 2:
+                    raise
+                servers = servers[1:]
         batch += 1
         if answer[0] != 200 or answer[1].get("state") != "live":
             return answer
