@@ -4,6 +4,7 @@
 window.Velmora = (function () {
   var canvas = document.getElementById('canvas');
   var message = document.getElementById('message');
+  var banner = document.getElementById('banner');
   // The runtime is up and the game's main has run.
   var loaded = function () { return !!(window.Module && Module.calledRun); };
   var listeners = [];
@@ -41,6 +42,16 @@ window.Velmora = (function () {
     // Calls `listener(status)` several times a second once the game runs.
     onStatus: function (listener) { listeners.push(listener); },
     recording: function () { return loaded() ? Module.UTF8ToString(Module._velmora_recording()) : ''; },
+    // The game in play's recording so far, whole lines only, as a ranked game streams it.
+    recorded: function () { return loaded() ? Module.UTF8ToString(Module._velmora_recorded()) : ''; },
+    // A new game from `seed` at once (a ranked game dealt by the server).
+    play: function (seed) {
+      if (loaded()) {
+        Module._velmora_play(seed >>> 0);
+      }
+    },
+    // The line over the field: a ranked game's standing.
+    banner: function (text) { banner.textContent = text; },
     // Plays the recording `text`; false (with the game's message on the page) if it cannot.
     watch: function (name, text) {
       return withStrings([name, text], function (n, t) { return Module._velmora_watch(n, t); }) === 1;

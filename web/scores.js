@@ -1,6 +1,7 @@
 // Scores in the page: its own top ten kept in the browser's local storage, and, when the page is
-// served by velmora-server, the global leaderboard: a game is sent to it after GAME OVER (the
-// server replays it and answers with its verified rank, or says why not), and any game on it
+// served by velmora-server, the global leaderboard: its open, daily and uploaded boards (the
+// first two of games played live, ranked.js; the third of games sent after GAME OVER, which the
+// server replays and answers with their verified rank, or says why not), and any game on them
 // can be watched in the canvas.
 'use strict';
 (function () {
@@ -12,6 +13,9 @@
   var nameField = document.getElementById('name');
   var submit = document.getElementById('submit');
   var answer = document.getElementById('submitted');
+  var boards = document.getElementById('boards');
+  var dayField = document.getElementById('board-day');
+  var shownBoard = 'open';
 
   // While a name is typed, its keys go to the field, not to the game (the game's keyboard
   // listener sits on the window; this one was there first).
@@ -39,6 +43,7 @@
     }
   };
   nameField.value = stored('velmora-name', 'Player');
+  nameField.addEventListener('change', function () { store('velmora-name', nameField.value.trim()); });
 
   var cell = function (row, text) {
     var td = document.createElement('td');
@@ -83,12 +88,28 @@
   }).catch(function () {
     return false;
   });
-  var showBoard = function () {
+  V.served = served;
+  V.rankedGame = function () { return false; };  // ranked.js says otherwise
+  V.playerName = function () { return nameField.value.trim() || 'Player'; };
+  var captions = { open: 'open board', daily: 'daily challenge', uploaded: 'uploaded games' };
+  // The board shown: `which` ('open', 'daily', 'uploaded'), the daily one of `day` (today when
+  // none is given).
+  var showBoard = function (which, day) {
+    shownBoard = which || shownBoard;
+    if (day !== undefined) {
+      dayField.value = day;
+    }
+    Array.prototype.forEach.call(boards.querySelectorAll('button'), function (b) {
+      b.setAttribute('aria-pressed', String(b.dataset.board === shownBoard));
+    });
+    dayField.hidden = shownBoard !== 'daily';
+    var query = 'board=' + shownBoard +
+        (shownBoard === 'daily' && dayField.value ? '&day=' + dayField.value : '');
     return served.then(function (withBoard) {
       if (!withBoard) {
         throw new Error('no leaderboard');
       }
-      return fetch('api/v1/scores?limit=10');
+      return fetch('api/v1/scores?limit=10&' + query);
     }).then(function (response) {
       if (!response.ok) {
         throw new Error(response.status);
@@ -96,6 +117,12 @@
       return response.json();
     }).then(function (scores) {
       board.hidden = false;
+      boards.hidden = false;
+      board.caption.textContent = 'Leaderboard: ' + captions[scores.board] +
+          (scores.day ? ' ' + scores.day : '') + (scores.total === 0 ? ' (none yet)' : '');
+      if (scores.day && !dayField.value) {
+        dayField.value = scores.day;
+      }
       fill(board, scores.scores, function (row, r) {
         cell(row, r.rank);
         cell(row, r.name);
@@ -110,8 +137,14 @@
       });
     }).catch(function () {
       board.hidden = true;
+      boards.hidden = true;
     });
   };
+  V.showBoard = showBoard;
+  Array.prototype.forEach.call(boards.querySelectorAll('button'), function (b) {
+    b.addEventListener('click', function () { showBoard(b.dataset.board); });
+  });
+  dayField.addEventListener('change', function () { showBoard('daily'); });
   var watchGame = function (id) {
     fetch('api/v1/games/' + id + '/replay').then(function (response) {
       if (!response.ok) {
@@ -141,8 +174,8 @@
       return response.json().then(function (body) {
         if (response.ok) {
           answer.textContent = (response.status === 201 ? 'Verified: rank ' : 'Already there: rank ') +
-              body.rank + ' on the leaderboard, ' + body.name + ', score ' + body.score + '.';
-          showBoard();
+              body.rank + ' on the uploaded board, ' + body.name + ', score ' + body.score + '.';
+          showBoard('uploaded');
         } else {
           answer.textContent = 'The leaderboard did not take it: ' + body.error;
           submit.disabled = false;
@@ -155,7 +188,7 @@
   });
 
   // At each GAME OVER of a game played here: kept in the page's table, and offered to the
-  // leaderboard; a new game takes the offer back.
+  // uploaded board (unless it was played ranked); a new game takes the offer back.
   var wasOver = false;
   V.onStatus(function (status) {
     var over = status.over && !status.watching;
@@ -169,7 +202,7 @@
       answer.textContent = '';
       submit.disabled = false;
     }
-    send.hidden = !over;
+    send.hidden = !over || V.rankedGame();
     submit.hidden = board.hidden;
     wasOver = over;
   });

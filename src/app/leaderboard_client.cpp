@@ -1,69 +1,16 @@
 // On the desktop only: HTTP through libcurl, the answers read with nlohmann's JSON.
 #include "app/leaderboard_client.h"
 
-#include <curl/curl.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "app/http_client.h"
+
 namespace {
 
 constexpr const char* kDefaultServer = "http://127.0.0.1:8080";
-constexpr long kTimeoutSeconds = 60;  // a verification takes well under a second
-
-struct Reply {
-    bool reached = false;
-    long status = 0;
-    std::string body;
-    std::string problem;  // why it was not reached
-};
-
-size_t keep(char* data, size_t size, size_t count, void* reply) {
-    static_cast<Reply*>(reply)->body.append(data, size * count);
-    return size * count;
-}
-
-// One request; `body` non-null makes it a POST of text.
-Reply request(const std::string& url, const std::string* body) {
-    Reply reply;
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr) {
-        reply.problem = "cannot start an HTTP client";
-        return reply;
-    }
-    char problem[CURL_ERROR_SIZE] = "";
-    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: text/plain; charset=utf-8");
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, keep);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, problem);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    if (body != nullptr) {
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body->data());
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body->size()));
-    }
-    const CURLcode done = curl_easy_perform(curl);
-    if (done == CURLE_OK) {
-        reply.reached = true;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
-    } else {
-        reply.problem = problem[0] != '\0' ? problem : curl_easy_strerror(done);
-    }
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
-    return reply;
-}
-
-std::string escaped(const std::string& text) {
-    char* e = curl_easy_escape(nullptr, text.c_str(), static_cast<int>(text.size()));
-    std::string out = e != nullptr ? e : "";
-    curl_free(e);
-    return out;
-}
 
 // The server's JSON, or a null value if the body is not JSON.
 nlohmann::json parsed(const std::string& body) {
@@ -71,7 +18,7 @@ nlohmann::json parsed(const std::string& body) {
 }
 
 // The status for a reply that is not the one hoped for, with its line on `err`.
-int failure(const std::string& server, const Reply& reply, std::FILE* err) {
+int failure(const std::string& server, const HttpReply& reply, std::FILE* err) {
     if (!reply.reached) {
         std::fprintf(err, "velmora: the leaderboard at %s cannot be reached: %s\n", server.c_str(),
                      reply.problem.c_str());
@@ -113,7 +60,7 @@ int submit_recording(const std::string& path, const std::string& name, const std
         return 2;
     }
     const std::string body = text.str();
-    const Reply reply = request(server + "/api/v1/games?name=" + escaped(name), &body);
+    const HttpReply reply = http_request(server + "/api/v1/games?name=" + url_escaped(name), &body);
     const nlohmann::json answer = parsed(reply.body);
     if (!reply.reached || (reply.status != 200 && reply.status != 201) || !answer.is_object() ||
         !answer.contains("rank")) {
@@ -127,14 +74,21 @@ int submit_recording(const std::string& path, const std::string& name, const std
     return 0;
 }
 
-int print_leaderboard(const std::string& server, std::FILE* out, std::FILE* err) {
-    const Reply reply = request(server + "/api/v1/scores?limit=10", nullptr);
+int print_leaderboard(const std::string& server, const std::string& board, std::FILE* out,
+                      std::FILE* err) {
+    const HttpReply reply =
+        http_request(server + "/api/v1/scores?limit=10&board=" + board, nullptr);
     const nlohmann::json answer = parsed(reply.body);
     if (!reply.reached || reply.status != 200 || !answer.is_object() ||
         !answer.contains("scores") || !answer["scores"].is_array()) {
         return failure(server, reply, err);
     }
-    std::fprintf(out, "The leaderboard at %s, %lld games:\n", server.c_str(),
+    const std::string shown = answer.value("board", std::string());
+    const std::string title = shown == "daily"
+                                  ? "daily challenge of " + answer.value("day", std::string())
+                              : shown == "uploaded" ? "uploaded games"
+                                                    : "open board";
+    std::fprintf(out, "The leaderboard at %s, the %s, %lld games:\n", server.c_str(), title.c_str(),
                  answer.value("total", 0LL));
     std::fprintf(out, "%4s  %-20s %7s %5s %6s  %s\n", "rank", "name", "score", "level", "ticks",
                  "submitted");

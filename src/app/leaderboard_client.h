@@ -10,7 +10,9 @@
 
 int submit_recording(const std::string& path, const std::string& name, const std::string& server,
                      std::FILE* out, std::FILE* err);
-int print_leaderboard(const std::string& server, std::FILE* out, std::FILE* err);
+// The top ten of `board` (open, daily for today's daily challenge, uploaded).
+int print_leaderboard(const std::string& server, const std::string& board, std::FILE* out,
+                      std::FILE* err);
 
 // The server to use: `option` if given, else $VELMORA_SERVER, else the default.
 std::string leaderboard_server(const std::string& option);

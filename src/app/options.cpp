@@ -15,10 +15,11 @@ struct LongOption {
 };
 
 const LongOption kLongOptions[] = {
-    {"help", false},   {"version", false},     {"seed", true},   {"record", true},
-    {"play", true},    {"headless", false},    {"mute", false},  {"volume", true},
-    {"scores", false}, {"no-scores", false},   {"submit", true}, {"name", true},
-    {"server", true},  {"leaderboard", false},
+    {"help", false},   {"version", false},     {"seed", true},    {"record", true},
+    {"play", true},    {"headless", false},    {"mute", false},   {"volume", true},
+    {"scores", false}, {"no-scores", false},   {"submit", true},  {"name", true},
+    {"server", true},  {"leaderboard", false}, {"ranked", false}, {"daily", false},
+    {"board", true},
 };
 
 // glutInit's options, as freeglut reads them, and whether each takes a value.
@@ -81,6 +82,15 @@ void apply(Options& options, const std::string& name, const std::string& value) 
         options.server = value;
     } else if (name == "leaderboard") {
         options.leaderboard = true;
+    } else if (name == "ranked") {
+        options.ranked = true;
+    } else if (name == "daily") {
+        options.daily = true;
+    } else if (name == "board") {
+        options.board = value;
+        if (value != "open" && value != "daily" && value != "uploaded") {
+            options.error = "invalid board '" + value + "': expected open, daily or uploaded";
+        }
     } else if (name == "volume") {
         const std::optional<unsigned> volume = parse_seed(value);
         if (!volume || *volume > 100) {
@@ -106,15 +116,24 @@ void check_combination(Options& options) {
     if (!options.error.empty() || options.help || options.version) {
         return;
     }
+    // --daily alone plays the daily challenge; with --leaderboard it names the board shown.
+    options.ranked = options.ranked || (options.daily && !options.leaderboard);
     const int commands = options.scores + !options.submit.empty() + options.leaderboard;
-    const bool playing =
-        !options.play.empty() || !options.record.empty() || options.seed || options.headless;
+    const bool playing = !options.play.empty() || !options.record.empty() || options.seed ||
+                         options.headless || options.ranked;
     if (commands > 1 || (commands == 1 && playing)) {
         options.error = "--scores, --submit and --leaderboard each stand alone";
-    } else if (options.submit.empty() != options.name.empty()) {
+    } else if (!options.submit.empty() && options.name.empty()) {
         options.error = "--submit FILE and --name NAME go together";
-    } else if (!options.server.empty() && options.submit.empty() && !options.leaderboard) {
-        options.error = "--server goes with --submit or --leaderboard";
+    } else if (!options.name.empty() && options.submit.empty() && !options.ranked) {
+        options.error = "--name goes with --submit or --ranked";
+    } else if (!options.server.empty() && options.submit.empty() && !options.leaderboard &&
+               !options.ranked) {
+        options.error = "--server goes with --submit, --leaderboard or --ranked";
+    } else if (!options.board.empty() && !options.leaderboard) {
+        options.error = "--board goes with --leaderboard";
+    } else if (options.ranked && (options.seed || !options.play.empty())) {
+        options.error = "--ranked plays the seed the leaderboard deals: not with --seed or --play";
     } else if (!options.play.empty() && !options.record.empty()) {
         options.error = "--play and --record cannot be used together";
     } else if (!options.play.empty() && options.seed) {
@@ -201,7 +220,14 @@ std::string usage_text() {
            "      --scores       print the high-score table and exit\n"
            "      --submit FILE --name NAME\n"
            "                     send a recording to the leaderboard and print its verified rank\n"
-           "      --leaderboard  print the leaderboard's top ten and exit\n"
+           "      --leaderboard  print the leaderboard's top ten and exit: the open board, or\n"
+           "                     --board daily (today's daily challenge, as --daily) or\n"
+           "                     --board uploaded (the recordings sent with --submit)\n"
+           "      --ranked       play ranked games: the leaderboard deals each game's seed and\n"
+           "                     takes its keys as they are played; a pause counts as time\n"
+           "      --daily        play today's daily challenge (one ranked attempt a day)\n"
+           "      --name NAME    with --ranked: the name the games are ranked under (the one\n"
+           "                     the high-score table used last, or your login name)\n"
            "      --server URL   the leaderboard's address (http://127.0.0.1:8080, or\n"
            "                     $VELMORA_SERVER)\n"
            "      --help         show this help and exit\n"

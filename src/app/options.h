@@ -22,6 +22,9 @@ struct Options {
     std::string name;
     std::string server;        // --server URL, with --submit or --leaderboard
     bool leaderboard = false;  // --leaderboard: print its top ten
+    bool ranked = false;       // --ranked: play games the leaderboard deals, streamed to it
+    bool daily = false;        // --daily: the daily challenge (with --ranked or --leaderboard)
+    std::string board;         // --board open|daily|uploaded, with --leaderboard
     std::string error;         // the problem, when the command line is wrong
 };
 

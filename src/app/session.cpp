@@ -51,6 +51,9 @@ void Session::tick() {
         recorder->tick(game, ended);
     }
     // A game's own recording stops where the game ends.
+    if (live && !was_over) {
+        live->tick(game, ended);
+    }
     if (each_game && !was_over) {
         each_game->tick(game, ended);
     }
@@ -75,12 +78,18 @@ void Session::display() {
         if (recorder) {
             recorder->draw();
         }
+        if (live && !game.get_game_over()) {
+            live->draw();
+        }
         if (each_game && !game.get_game_over()) {
             each_game->draw();
         }
     }
     if (is_muted) {
         draw_muted();
+    }
+    if (banner_text) {
+        draw_banner(banner_text(), is_muted);
     }
     if (scores && scores->showing()) {
         scores->draw();
@@ -115,6 +124,9 @@ void Session::key(unsigned char pressed) {
     if (ship_command(game, key)) {
         if (recorder) {
             recorder->key(static_cast<char>(key));
+        }
+        if (live && !game.get_game_over()) {
+            live->key(static_cast<char>(key));
         }
         if (each_game && !game.get_game_over()) {
             each_game->key(static_cast<char>(key));
@@ -153,6 +165,15 @@ bool Session::replay_finished() const {
     return watched && watched->finished();
 }
 
+const std::string& Session::live_text() const {
+    static const std::string none;
+    return live ? live->text() : none;
+}
+
+std::string Session::live_ending() const {
+    return live ? summary_line(false, outcome_of(game, live->tick_count())) : "";
+}
+
 std::string Session::recording() const {
     if (!each_in_memory || !each_game) {
         return "";
@@ -160,8 +181,17 @@ std::string Session::recording() const {
     return each_game->text() + summary_line(false, outcome_of(game, each_game->tick_count()));
 }
 
+void Session::play_now(unsigned s) {
+    watched.reset();
+    is_paused = false;
+    if (scores) {
+        scores->abandon();
+    }
+    start_game(s);
+}
+
 void Session::start_new_game() {
-    start_game(seed ? *seed : static_cast<unsigned>(std::time(nullptr)));
+    start_game(next_seed ? next_seed() : seed ? *seed : static_cast<unsigned>(std::time(nullptr)));
 }
 
 void Session::start_game(unsigned s) {
@@ -171,11 +201,17 @@ void Session::start_game(unsigned s) {
         each_game = scores->record_game(s);
         scores->hide();
     }
+    if (live_games) {
+        live = Recorder::in_memory();
+    }
     game.new_game(s);
     current_seed = s;
     game_ticks = 0;
     if (recorder) {
         recorder->new_game(s, game);
+    }
+    if (live) {
+        live->new_game(s, game);
     }
     if (each_game) {
         each_game->new_game(s, game);

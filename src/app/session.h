@@ -4,6 +4,7 @@
 // keys pressed, every tick, frame and command reaches the game as it would reach it directly.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,12 +31,24 @@ class Session {
     // Keeps each game's recording in memory, a fresh one per game, until the game ends (the
     // page, which has no files).
     void record_in_memory() { each_in_memory = true; }
+    // Keeps each game's recording in memory as it grows, as well as wherever else it goes, for a
+    // ranked game's client to send (live_text).
+    void record_live() { live_games = true; }
+    // Where the seeds of games started with Enter come from (a ranked game's server, which
+    // deals each), in place of --seed or the clock.
+    void deal_seeds(std::function<unsigned()> dealer) { next_seed = std::move(dealer); }
+    // A line or two shown at the top of the field, over everything (a ranked game's standing),
+    // asked for at every frame; "" shows nothing.
+    void show_banner(std::function<std::string()> banner) { banner_text = std::move(banner); }
     // Keeps a high-score table with `scores` (the desktop's): each game recorded to its folder,
     // and at each game's end its name asked for or the table shown, which take the keys and
     // the screen until Enter.
     void keep_scores(std::unique_ptr<ScoreKeeper> scores);
     // A new game from `seed`, recorded as the above say.
     void start(unsigned seed) { start_game(seed); }
+    // A new game from `seed` at once, whatever was going on (a replay watched, a pause, a game
+    // in play): a ranked game the page was dealt.
+    void play_now(unsigned seed);
     // Plays the recorded `file` instead of the keys, from its first game: a, d, w, q and Enter
     // do nothing until it has played its last record.
     void watch(ReplayFile file);
@@ -71,6 +84,10 @@ class Session {
     std::string recording() const;
     // The seed the game in play started from, when the session knows it.
     std::optional<unsigned> game_seed() const { return current_seed; }
+    // The game in play's recording so far, as record_live keeps it ("" without it), and the
+    // line that ends it if it is left now (its summary).
+    const std::string& live_text() const;
+    std::string live_ending() const;
 
   private:
     void start_new_game();
@@ -80,7 +97,11 @@ class Session {
     std::optional<unsigned> seed;
     std::unique_ptr<Recorder> recorder;   // every game, to one file (--record)
     std::unique_ptr<Recorder> each_game;  // the game in play alone, until it ends
+    std::unique_ptr<Recorder> live;       // the same in memory, for a ranked game's client
     bool each_in_memory = false;          // each game kept in memory (the page)
+    bool live_games = false;              // each game's text kept, for a ranked game's client
+    std::function<unsigned()> next_seed;  // deals new games' seeds, if set
+    std::function<std::string()> banner_text;
     std::unique_ptr<ScoreKeeper> scores;  // each game kept in the score table's folder
     long game_ticks = 0;                  // ticks of the game in play
     std::unique_ptr<Replay> watched;

@@ -11,6 +11,7 @@
 #include "app/leaderboard_client.h"
 #include "app/options.h"
 #include "app/pacer.h"
+#include "app/ranked_play.h"
 #include "app/score_keeper.h"
 #include "audio/audio.h"
 #include "replay/recorder.h"
@@ -102,8 +103,12 @@ std::optional<int> set_up(const Options& options, Game& game) {
             std::fprintf(stderr, "velmora: no score table: %s; the game plays on\n", error.c_str());
         }
     }
+    if (platform.records_live) {
+        session->record_live();
+    }
+    set_up_ranked(options, *session, pacer);
     // A game of its own seed (else the world's, from the clock, is played as it is).
-    if (recorded || options.seed) {
+    if (recorded || options.seed || options.ranked) {
         own_seed = options.seed.value_or(static_cast<unsigned>(std::time(nullptr)));
     }
     return std::nullopt;
@@ -112,6 +117,9 @@ std::optional<int> set_up(const Options& options, Game& game) {
 // Once the window is open: a display that cannot be opened ends the program in the toolkit,
 // and must leave no recording of a game that was never played.
 void begin(const Options& options) {
+    if (const std::optional<unsigned> dealt = first_ranked_seed(stderr)) {
+        own_seed = dealt;
+    }
     if (own_seed) {
         session->start(*own_seed);
     }
@@ -128,7 +136,10 @@ std::optional<int> command(const Options& options) {
                                 stdout, stderr);
     }
     if (options.leaderboard) {
-        return print_leaderboard(leaderboard_server(options.server), stdout, stderr);
+        const std::string board = !options.board.empty() ? options.board
+                                  : options.daily        ? "daily"
+                                                         : "open";
+        return print_leaderboard(leaderboard_server(options.server), board, stdout, stderr);
     }
     return std::nullopt;
 }
@@ -166,6 +177,7 @@ void update(int /*value*/) {
     }
     glutPostRedisplay();
     session->tick();
+    ranked_tick(*session);
     audio->after_tick(*game_in_play, session->paused(), session->muted());
     if (session->replay_finished() && platform.exit_after_replay) {
         glutLeaveMainLoop();
@@ -222,6 +234,7 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
     begin(options);
     glutMainLoop();
 
+    end_ranked(*session, game, stdout);
     session->finish();
     audio.reset();  // the device closes before the program ends (a wave file gets its sizes)
     if (const Replay* replay = session->replay(); replay && replay->finished()) {

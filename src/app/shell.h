@@ -17,6 +17,8 @@ struct Platform {
     bool sound_after_first_key = false;
     // Keep the high-score table in the user's data folder (the page keeps its own).
     bool keeps_scores = true;
+    // Keep each game's recording as it grows, for a ranked game's client (the page's script).
+    bool records_live = false;
 };
 
 // Runs the game; returns the exit status.

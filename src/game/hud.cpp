@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "game/game.h"
@@ -27,6 +28,25 @@ void draw_paused() {
 void draw_muted() {
     glColor3f(0, 1, 0);
     desenhar_str(-0.96f, 0.92f, "MUTED");
+}
+
+void draw_banner(const std::string& text, bool below_muted) {
+    // 48 characters fit the field's width at 0.04 apiece; lines break between words.
+    constexpr size_t kWidth = 48;
+    glColor3f(1, 1, 0);
+    float y = below_muted ? 0.85f : 0.92f;
+    for (size_t at = 0; at < text.size(); y -= 0.07f) {
+        size_t end = std::min(text.size(), at + kWidth);
+        if (end < text.size()) {
+            const size_t space = text.rfind(' ', end);
+            end = space != std::string::npos && space > at ? space : end;
+        }
+        desenhar_str(-0.96f, y, text.substr(at, end - at).c_str());
+        at = text.find_first_not_of(' ', end);
+        if (at == std::string::npos) {
+            break;
+        }
+    }
 }
 
 namespace {

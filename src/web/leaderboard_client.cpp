@@ -18,7 +18,7 @@ int submit_recording(const std::string&, const std::string&, const std::string&,
     return desktop_only(err);
 }
 
-int print_leaderboard(const std::string&, std::FILE*, std::FILE* err) {
+int print_leaderboard(const std::string&, const std::string&, std::FILE*, std::FILE* err) {
     return desktop_only(err);
 }
 

@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
     page.exit_after_replay = false;
     page.sound_after_first_key = true;
     page.keeps_scores = false;  // the page keeps its own table, in the browser's storage
+    page.records_live = true;   // its ranked games are streamed by its script (ranked.js)
     return run_shell(argc, argv, jogo, page);
 }
 
@@ -86,6 +87,20 @@ EMSCRIPTEN_KEEPALIVE const char* velmora_status() {
         json += ",\"watching\":false";
     }
     return hand_over(json + "}");
+}
+
+// The game in play's recording so far, whole lines and nothing more: what a ranked game's
+// script sends as it grows.
+EMSCRIPTEN_KEEPALIVE const char* velmora_recorded() {
+    const Session* session = running_session();
+    return hand_over(session != nullptr ? session->live_text() : "");
+}
+
+// A new game from `seed` at once: the ranked game the page was dealt.
+EMSCRIPTEN_KEEPALIVE void velmora_play(unsigned seed) {
+    if (Session* session = running_session()) {
+        session->play_now(seed);
+    }
 }
 
 // A key as the keyboard would give it, from the page's own controls.

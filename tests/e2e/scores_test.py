@@ -126,9 +126,10 @@ def command_line(check, binary, server_binary, replays, tmp):
               refused.returncode == 3 and refused.stderr.count("\n") == 1 and
               "refused the recording: the replay went another way" in refused.stderr,
               refused.stderr)
-        board = velmora(binary, "--leaderboard", "--server", url)
-        check("--leaderboard prints the top ten", board.returncode == 0 and
-              "   1  Ana " in board.stdout and "1 games" in board.stdout, board.stdout)
+        board = velmora(binary, "--leaderboard", "--board", "uploaded", "--server", url)
+        check("--leaderboard --board uploaded prints its top ten", board.returncode == 0 and
+              "   1  Ana " in board.stdout and "uploaded games, 1 games" in board.stdout,
+              board.stdout)
         port = s.port
     gone = velmora(binary, "--submit", levels, "--name", "Ana", "--server",
                    f"http://127.0.0.1:{port}")

@@ -1,0 +1,207 @@
+#include "app/ranked_client.h"
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+
+#include "app/http_client.h"
+
+namespace {
+
+constexpr long kDealSeconds = 10;        // to deal an attempt
+constexpr long kBatchSeconds = 10;       // to take a batch
+constexpr long long kRetryMs = 500;      // between two tries of a batch the network lost
+constexpr long long kLastWordMs = 4000;  // for the last batch, once the program ends
+
+long long steady_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+nlohmann::json parsed(const std::string& body) {
+    return nlohmann::json::parse(body, nullptr, false);
+}
+
+std::string text_of(const nlohmann::json& o, const char* key) {
+    return o.is_object() && o.contains(key) && o[key].is_string() ? o[key].get<std::string>() : "";
+}
+
+long long number_of(const nlohmann::json& o, const char* key) {
+    return o.is_object() && o.contains(key) && o[key].is_number_integer() ? o[key].get<long long>()
+                                                                          : 0;
+}
+
+// What the server said was wrong, or its status.
+std::string words_of(const HttpReply& reply) {
+    const nlohmann::json answer = parsed(reply.body);
+    const std::string reason = text_of(answer, "reason");
+    const std::string error = text_of(answer, "error");
+    return !reason.empty()  ? reason
+           : !error.empty() ? error
+                            : "HTTP " + std::to_string(reply.status);
+}
+
+}  // namespace
+
+std::unique_ptr<RankedClient> RankedClient::deal(const std::string& server, bool daily,
+                                                 const std::string& name, std::string& error) {
+    nlohmann::json ask = {{"board", daily ? "daily" : "open"}, {"name", name}};
+    const std::string body = ask.dump();
+    const HttpReply reply =
+        http_request(server + "/api/v1/attempts", &body, "application/json", {}, kDealSeconds);
+    if (!reply.reached) {
+        error = "the leaderboard at " + server + " cannot be reached: " + reply.problem;
+        return nullptr;
+    }
+    const nlohmann::json dealt = parsed(reply.body);
+    if (reply.status != 201 || !dealt.is_object() || !dealt.contains("seed")) {
+        error = "the leaderboard at " + server + " deals no ranked game: " + words_of(reply);
+        return nullptr;
+    }
+    std::string board = daily ? "daily challenge " + text_of(dealt, "day") : "open board";
+    if (dealt.contains("ranked") && dealt["ranked"].is_boolean() && !dealt["ranked"]) {
+        board += " (unranked: " + text_of(dealt, "reason") + ")";
+    }
+    return std::unique_ptr<RankedClient>(new RankedClient(
+        server, std::to_string(number_of(dealt, "attempt")), text_of(dealt, "token"),
+        static_cast<unsigned>(number_of(dealt, "seed")), board, number_of(dealt, "bound_ms")));
+}
+
+RankedClient::RankedClient(std::string server_, std::string attempt_, std::string token_,
+                           unsigned seed_, std::string board_, long long bound_)
+    : server(std::move(server_)),
+      attempt(std::move(attempt_)),
+      token(std::move(token_)),
+      dealt_seed(seed_),
+      board(std::move(board_)),
+      bound_ms(bound_),
+      dealt_at(steady_ms()),
+      sender([this] { send_batches(); }) {}
+
+void RankedClient::close() {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    wake.notify_all();
+    if (sender.joinable()) {
+        sender.join();
+    }
+}
+
+void RankedClient::update(const std::string& recording) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (recording.size() <= taken || complete) {
+        return;
+    }
+    partial += recording.substr(taken);
+    taken = recording.size();
+    const size_t whole = partial.rfind('\n');
+    if (whole == std::string::npos) {
+        return;
+    }
+    const std::string lines = partial.substr(0, whole + 1);
+    partial.erase(0, whole + 1);
+    for (size_t at = 0; at < lines.size(); at = lines.find('\n', at) + 1) {
+        ticks += lines.compare(at, 2, "t ") == 0;
+        if (lines.compare(at, 5, "over ") == 0 || lines.compare(at, 4, "end ") == 0) {
+            complete = true;
+        }
+    }
+    pending += lines;
+    if (complete) {
+        wake.notify_all();
+    }
+}
+
+void RankedClient::send_batches() {
+    for (int batch = 0;; ++batch) {
+        std::unique_lock<std::mutex> lock(mutex);
+        wake.wait_for(lock, std::chrono::milliseconds(1000),
+                      [this] { return stopping || (complete && !pending.empty()); });
+        if (over || (stopping && pending.empty())) {
+            return;
+        }
+        const std::string lines = std::move(pending);
+        pending.clear();
+        lock.unlock();
+        // A batch is sent again as it was, however often the network loses it: the server may
+        // have kept it before its answer was lost.
+        const long long began = steady_ms();
+        while (!send(batch, lines)) {
+            lock.lock();
+            const bool leaving = stopping;
+            lock.unlock();
+            const long long waited = steady_ms() - began;
+            if (waited > (leaving ? kLastWordMs : bound_ms)) {
+                ended("unreachable", "the leaderboard at " + server + " could not be reached for " +
+                                         std::to_string(waited / 1000) + " s");
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(kRetryMs));
+        }
+        lock.lock();
+        if (over) {
+            return;
+        }
+    }
+}
+
+bool RankedClient::send(int batch, const std::string& lines) {
+    const HttpReply reply = http_request(
+        server + "/api/v1/attempts/" + attempt + "/records?batch=" + std::to_string(batch), &lines,
+        "text/plain; charset=utf-8", {"Authorization: Bearer " + token}, kBatchSeconds);
+    if (!reply.reached || reply.status >= 500 || reply.status == 429) {
+        return false;
+    }
+    const nlohmann::json answer = parsed(reply.body);
+    const std::string state = text_of(answer, "state");
+    if (reply.status == 200 && state == "live") {
+        return true;
+    }
+    if (reply.status == 200 && state == "ranked") {
+        std::lock_guard<std::mutex> lock(mutex);
+        over = true;
+        said = "RANKED: rank " + std::to_string(number_of(answer, "rank")) + " on the " + board;
+        final_line = "ranked: rank " + std::to_string(number_of(answer, "rank")) + " on the " +
+                     board + " at " + server + ": score " +
+                     std::to_string(number_of(answer, "score")) + ", level " +
+                     std::to_string(number_of(answer, "level")) + ", " +
+                     std::to_string(number_of(answer, "ticks")) + " ticks";
+        return true;
+    }
+    ended(state.empty() ? "refused" : state, words_of(reply));
+    return true;
+}
+
+void RankedClient::ended(const std::string& state, const std::string& words) {
+    std::lock_guard<std::mutex> lock(mutex);
+    over = true;
+    const std::string why = state == "quit" ? "left before GAME OVER" : words;
+    said = "NOT RANKED: " + why;
+    final_line = "not ranked (" + state + "): " + why;
+}
+
+std::string RankedClient::status(bool paused) const {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (over) {
+        return said;
+    }
+    if (!paused || complete) {
+        return "RANKED " + board;
+    }
+    const long long left = bound_ms - (steady_ms() - dealt_at - ticks * 50);
+    return left > 0 ? "RANKED: a pause counts as time: resume within " +
+                          std::to_string(left / 1000) + " s or this game is not ranked"
+                    : "RANKED: paused too long: this game will not be ranked";
+}
+
+std::string RankedClient::summary() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return over ? final_line : "not ranked: the leaderboard had not answered when the game ended";
+}
+
+bool RankedClient::finished() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return over;
+}

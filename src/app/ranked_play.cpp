@@ -1,0 +1,96 @@
+#include "app/ranked_play.h"
+
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "app/leaderboard_client.h"
+#include "app/ranked_client.h"
+#include "app/score_file.h"
+
+namespace {
+
+// A ranked game catches up after a stall of up to five seconds, rather than starting its
+// schedule again: the server counts real time, and ticks lost to a stall would count as lag.
+constexpr int kRankedCatchUpTicks = 100;
+
+bool wanted = false;
+bool daily = false;
+std::string server;
+std::string name;
+std::unique_ptr<RankedClient> client;  // the game in play's, if it is ranked
+
+// A new attempt; nothing, said on `err`, if none is dealt.
+std::optional<unsigned> deal(std::FILE* err) {
+    if (client) {
+        client->close();
+        client.reset();
+    }
+    std::string error;
+    client = RankedClient::deal(server, daily, name, error);
+    if (!client) {
+        std::fprintf(err, "velmora: no ranked game: %s; this game is not ranked\n", error.c_str());
+        return std::nullopt;
+    }
+    return client->seed();
+}
+
+// The name a ranked game goes by: --name, else the one the local table used last, else the
+// login name.
+std::string player_name(const Options& options) {
+    if (!options.name.empty()) {
+        return options.name;
+    }
+    std::string error;
+    if (const std::optional<ScoreFolder> folder = ScoreFolder::open(error)) {
+        std::FILE* quiet = std::fopen("/dev/null", "w");
+        const std::string offered = first_name_offered(folder->read(quiet ? quiet : stderr));
+        if (quiet != nullptr) {
+            std::fclose(quiet);
+        }
+        if (!offered.empty()) {
+            return offered;
+        }
+    }
+    return "Player";
+}
+
+}  // namespace
+
+void set_up_ranked(const Options& options, Session& session, Pacer& pacer) {
+    if (!options.ranked) {
+        return;
+    }
+    wanted = true;
+    daily = options.daily;
+    server = leaderboard_server(options.server);
+    name = player_name(options);
+    pacer = Pacer(50, kRankedCatchUpTicks);
+    session.record_live();
+    const Session* shown = &session;
+    session.show_banner(
+        [shown] { return client ? client->status(shown->paused()) : std::string(); });
+    session.deal_seeds(
+        [] { return deal(stderr).value_or(static_cast<unsigned>(std::time(nullptr))); });
+}
+
+std::optional<unsigned> first_ranked_seed(std::FILE* err) {
+    return wanted ? deal(err) : std::nullopt;
+}
+
+void ranked_tick(const Session& session) {
+    if (client) {
+        client->update(session.live_text());
+    }
+}
+
+void end_ranked(const Session& session, const Game& game, std::FILE* out) {
+    if (!client) {
+        return;
+    }
+    // A game left before its end ends its recording as the recorder ends a file's.
+    client->update(session.live_text() + (game.get_game_over() ? "" : session.live_ending()));
+    client->close();
+    std::fprintf(out, "%s\n", client->summary().c_str());
+    client.reset();
+}
