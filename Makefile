@@ -100,13 +100,14 @@ $(FUZZ_BUILD)/CMakeCache.txt:
 deps-fuzz:
 	@scripts/install-deps fuzz
 
-# Three targets, the game, the recording reader and the leaderboard's submission path, each for
-# FUZZ_SECONDS. New inputs the fuzzers find go to $(FUZZ_BUILD)/corpus, replay-corpus and
+# Four targets, the game, the recording reader, the leaderboard's submission path and its live
+# attempts, each for FUZZ_SECONDS. New inputs the fuzzers find go to $(FUZZ_BUILD)/corpus, replay-corpus and
 # submit-corpus; the seeds stay as they are.
 fuzz: deps-fuzz $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target velmora_fuzz velmora_fuzz_replay \
-	    velmora_fuzz_submit
-	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/replay-corpus $(FUZZ_BUILD)/submit-corpus
+	    velmora_fuzz_submit velmora_fuzz_live
+	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/replay-corpus $(FUZZ_BUILD)/submit-corpus \
+	    $(FUZZ_BUILD)/live-corpus
 	$(FUZZ_BUILD)/tests/fuzz/velmora_fuzz $(FUZZ_BUILD)/corpus tests/fuzz/corpus \
 	    -max_total_time=$(FUZZ_SECONDS) -max_len=256 -timeout=60 -print_final_stats=1
 	$(FUZZ_BUILD)/tests/fuzz/velmora_fuzz_replay $(FUZZ_BUILD)/replay-corpus \
@@ -115,6 +116,9 @@ fuzz: deps-fuzz $(FUZZ_BUILD)/CMakeCache.txt
 	$(FUZZ_BUILD)/tests/fuzz/velmora_fuzz_submit $(FUZZ_BUILD)/submit-corpus \
 	    tests/fuzz/submit-corpus -dict=tests/fuzz/replay.dict -max_total_time=$(FUZZ_SECONDS) \
 	    -max_len=8192 -timeout=60 -print_final_stats=1
+	$(FUZZ_BUILD)/tests/fuzz/velmora_fuzz_live $(FUZZ_BUILD)/live-corpus tests/fuzz/live-corpus \
+	    -dict=tests/fuzz/replay.dict -max_total_time=$(FUZZ_SECONDS) -max_len=16384 -timeout=60 \
+	    -print_final_stats=1
 
 deps-package:
 	@scripts/install-deps package
@@ -129,7 +133,8 @@ package: deps-package build
 # and PostgreSQL, memory (docs/performance.md).
 bench-server: build
 	@scripts/install-deps bench-server
-	python3 tests/e2e/server_bench.py $(BUILD)/velmora-server $(BUILD)/tests/velmora_trace
+	python3 tests/e2e/server_bench.py $(BUILD)/velmora-server $(BUILD)/tests/velmora_trace \
+	    $(BUILD)/tests/velmora_live_load
 
 # The fault campaign: each fault in tests/mutants.txt built into a scratch copy in build-mutate/
 # and put to the quick tests (MUTANTS=1,5,9 tries only those).

@@ -52,7 +52,7 @@ TEST(GameSnapshot, ARestoredGamePlaysOnAsTheSavedOne) {
         EXPECT_EQ(check_value(restored), check_then) << "seed " << c.seed;
         EXPECT_EQ(play(restored, c.saved_at, 600), went_on)
             << "seed " << c.seed << " saved at tick " << c.saved_at;
-        EXPECT_LT(saved.size(), 48000u) << "a snapshot is about half the memory of the game";
+        EXPECT_LT(saved.size(), 28000u) << "a snapshot is a third of the memory of the game";
     }
     gl::keep_everything(true);
 }

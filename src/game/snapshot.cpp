@@ -26,7 +26,21 @@ class Writer {
         field(static_cast<uint32_t>(list.size()));
         bytes.append(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(T));
     }
+    // A model outline, or a mark when it is the last one's (two hundred stars share one).
+    void model(const std::vector<Vector>& points) {
+        const bool same =
+            last != nullptr && last->size() == points.size() &&
+            std::memcmp(last->data(), points.data(), points.size() * sizeof(Vector)) == 0;
+        field(static_cast<uint8_t>(same));
+        if (!same) {
+            field(points);
+        }
+        last = &points;
+    }
     std::string bytes;
+
+  private:
+    const std::vector<Vector>* last = nullptr;
 };
 
 class Reader {
@@ -42,7 +56,19 @@ class Reader {
     void field(std::vector<T>& list) {
         const uint32_t n = count();
         list.resize(n);
-        take(list.data(), n * sizeof(T));
+        if (n > 0) {
+            take(list.data(), n * sizeof(T));
+        }
+    }
+    void model(std::vector<Vector>& points) {
+        uint8_t same = 0;
+        field(same);
+        if (same != 0 && good) {
+            points = last;
+        } else {
+            field(points);
+        }
+        last = points;
     }
     // A list's length, 0 once anything is wrong.
     uint32_t count() {
@@ -69,15 +95,18 @@ class Reader {
 
     const std::string& bytes;
     size_t at = 0;
+    std::vector<Vector> last;
 };
 
 }  // namespace
 
-// Each class's fields, in declaration order, for writing (S const) and reading alike.
+// Each class's fields, in declaration order, for writing (S const) and reading alike. A body's
+// collision box and its angle's cosine and sine are left out: they are only what the next draw
+// works out again, and until then a body with no box is tested edge by edge, to the same answer.
 struct GameSnapshot::Fields {
     template <typename IO, typename S>
     static void shape(IO& io, S& s) {
-        io.field(s.points);
+        io.model(s.points);
         io.field(s.points_transf);
         io.field(s.forces_inst);
         io.field(s.forces_res);
@@ -91,13 +120,6 @@ struct GameSnapshot::Fields {
         io.field(s.g);
         io.field(s.b);
         io.field(s.draw_mode);
-        io.field(s.box_centre);
-        io.field(s.box_half);
-        io.field(s.box_reach);
-        io.field(s.box_valid);
-        io.field(s.turned_angle_bits);
-        io.field(s.turned_cos);
-        io.field(s.turned_sin);
     }
     template <typename IO, typename S>
     static void ship(IO& io, S& s) {

@@ -9,6 +9,7 @@
 //   GET  /healthz
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -25,6 +26,9 @@ struct Answer {
     std::string body;
     std::string content_type = "application/json";
     std::vector<std::pair<std::string, std::string>> headers;
+    // Set for an answer that takes a while to make: the HTTP layer runs it on a worker while
+    // the connection waits, and sends what it returns.
+    std::function<Answer()> later;
 };
 
 struct Request {

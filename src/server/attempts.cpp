@@ -1,5 +1,6 @@
 #include "server/attempts.h"
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "server/dealer.h"
@@ -34,6 +35,24 @@ Answer refused_answer(int status, const Attempt& a, const std::string& error) {
         JsonObject().add("error", error).add("state", a.state).add("reason", a.reason).text()};
 }
 
+// Tick records in a batch's lines.
+long long ticks_in(const std::string& lines) {
+    long long n = 0;
+    for (size_t at = 0; at < lines.size(); at = lines.find('\n', at) + 1) {
+        n += lines.compare(at, 2, "t ") == 0;
+        if (lines.find('\n', at) == std::string::npos) {
+            break;
+        }
+    }
+    return n;
+}
+
+// Whether the lines hold the game's end: its over record, or end if it was left.
+bool ends_game(const std::string& lines) {
+    return lines.compare(0, 5, "over ") == 0 || lines.compare(0, 4, "end ") == 0 ||
+           lines.find("\nover ") != std::string::npos || lines.find("\nend ") != std::string::npos;
+}
+
 // A field of a JSON object as text; "" if it is missing or not a string.
 std::string text_field(const nlohmann::json& o, const char* key) {
     const auto it = o.find(key);
@@ -43,7 +62,10 @@ std::string text_field(const nlohmann::json& o, const char* key) {
 }  // namespace
 
 Attempts::Attempts(Store& s, const Rules& r)
-    : store(s), rules(r), secret(s.secret(random_hex(32))) {}
+    : store(s),
+      rules(r),
+      secret(s.secret(random_hex(32))),
+      verifiers(r.verifiers, limits::kLiveQueue, limits::kVerifierNice) {}
 
 Answer Attempts::create(const std::string& body, const std::string& client) {
     const nlohmann::json request = nlohmann::json::parse(body, nullptr, false);
@@ -145,73 +167,120 @@ Answer Attempts::batch(long long id, const std::string& batch, const std::string
                      .add("expected", a.batches)
                      .text()};
     }
-    const std::shared_ptr<Live> live = live_of(id);
-    std::lock_guard<std::mutex> lock(live->mutex);
-    return play(a, n, lines, *live);
-}
-
-Answer Attempts::play(const Attempt& a, int n, const std::string& lines, Live& live) {
-    // Caught up first on whatever batches this server has not played (another server took
-    // them, or this one restarted).
-    if (!live.game || live.applied > n) {
-        live.game = std::make_unique<LiveGame>(a.seed);
-        live.applied = 0;
-    }
-    if (live.applied < n) {
-        for (const std::string& earlier : store.batches(a.id, live.applied, n)) {
-            live.game->feed(earlier);
-            ++live.applied;
-        }
-        if (live.applied != n || live.game->state() != LiveGame::State::kPlaying) {
-            live.game.reset();
-            throw StoreError("the attempt's batches in the database do not replay");
-        }
-    }
     const long long now = now_micros();
-    LiveGame::Step step = live.game->feed(lines);
-    live.applied = n + 1;
-    const long long elapsed = (now - a.started) / 1000;
-    const long long played = live.game->ticks() * kTickMs;
-    const long long silent = (now - a.seen) / 1000;
-    if (step.state != LiveGame::State::kRefused) {
-        if (silent > rules.bound_ms) {
-            step = LiveGame::Step{LiveGame::State::kRefused,
-                                  "nothing came for " + std::to_string(silent / 1000) +
-                                      " s, past the " + std::to_string(rules.bound_ms / 1000) +
-                                      " s a ranked game's inputs may be held up",
-                                  Outcome{}};
-        } else if (played - rules.ahead_ms > elapsed) {
-            step = LiveGame::Step{LiveGame::State::kRefused,
-                                  "the inputs came faster than real time: tick " +
-                                      std::to_string(live.game->ticks()) + " came " +
-                                      std::to_string(elapsed) + " ms after the start",
-                                  Outcome{}};
-        } else if (elapsed - played > rules.bound_ms) {
-            step = LiveGame::Step{LiveGame::State::kRefused,
-                                  "the game fell behind real time by " +
-                                      std::to_string((elapsed - played) / 1000) + " s, past the " +
-                                      std::to_string(rules.bound_ms / 1000) +
-                                      " s a ranked game may pause or lag",
-                                  Outcome{}};
-        }
+    const long long ticks = a.ticks + ticks_in(lines);
+    const std::string late = timing_fault(a, ticks, now);
+    if (!late.empty()) {
+        forget(id);
+        return ended(a, n, lines, LiveGame::Step{LiveGame::State::kRefused, late, Outcome{}}, ticks,
+                     now);
     }
-    if (step.state != LiveGame::State::kPlaying) {
-        const long long ticks = live.game->ticks();
-        live.game.reset();
-        return ended(a, n, lines, step, ticks, now);
-    }
-    if (!store.add_batch(a.id, n, lines, now, live.game->ticks())) {
-        live.game.reset();  // another server, or a retry, got there first
-        const std::optional<Attempt> now_is = store.attempt(a.id);
+    if (!store.add_batch(id, n, lines, now, ticks)) {
+        forget(id);  // another server, or a retry, got there first
+        const std::optional<Attempt> now_is = store.attempt(id);
         return now_is ? refused_answer(409, *now_is, "the batch was taken meanwhile")
                       : error_answer(404, "no such attempt");
     }
+    if (ends_game(lines)) {
+        // Its GAME OVER is answered with its rank: once every batch is played.
+        Answer waits;
+        waits.later = [this, a, n] { return settle(a, n); };
+        return waits;
+    }
+    // Played on the verifiers, which yield to the threads that answer; here if they are full.
+    const auto play = [this, a, n, lines] { verify(a, n, lines); };
+    if (rules.verifiers == 0 || !verifiers.submit(play)) {
+        play();
+    }
     return Answer{200, JsonObject()
                            .add("state", "live")
-                           .add("ticks", live.game->ticks())
+                           .add("ticks", ticks)
                            .add("batches", n + 1)
-                           .add("lag_ms", elapsed - played)
+                           .add("lag_ms", (now - a.started) / 1000 - ticks * kTickMs)
                            .text()};
+}
+
+std::string Attempts::timing_fault(const Attempt& a, long long ticks, long long now) const {
+    const long long elapsed = (now - a.started) / 1000;
+    const long long played = ticks * kTickMs;
+    const long long silent = (now - a.seen) / 1000;
+    if (silent > rules.bound_ms) {
+        return "nothing came for " + std::to_string(silent / 1000) + " s, past the " +
+               std::to_string(rules.bound_ms / 1000) + " s a ranked game's inputs may be held up";
+    }
+    if (played - rules.ahead_ms > elapsed) {
+        return "the inputs came faster than real time: tick " + std::to_string(ticks) + " came " +
+               std::to_string(elapsed) + " ms after the start";
+    }
+    if (elapsed - played > rules.bound_ms) {
+        return "the game fell behind real time by " + std::to_string((elapsed - played) / 1000) +
+               " s, past the " + std::to_string(rules.bound_ms / 1000) +
+               " s a ranked game may pause or lag";
+    }
+    return "";
+}
+
+LiveGame::Step Attempts::play_to(const Attempt& a, int n, Live& live) {
+    // From where this server's game of it stands: its batches the server has not played are in
+    // the database (another server took them, or this one restarted).
+    if (!live.game || live.applied > n + 1) {
+        live.game = std::make_unique<LiveGame>(a.seed);
+        live.applied = 0;
+    }
+    LiveGame::Step step{live.game->state(), "", Outcome{}};
+    for (const std::string& lines : store.batches(a.id, live.applied, n + 1)) {
+        step = live.game->feed(lines);
+        ++live.applied;
+        if (step.state != LiveGame::State::kPlaying) {
+            break;
+        }
+    }
+    if (step.state == LiveGame::State::kPlaying && live.applied != n + 1) {
+        live.game.reset();
+        throw StoreError("the attempt's batches are not all in the database");
+    }
+    return step;
+}
+
+void Attempts::verify(const Attempt& a, int n, const std::string& lines) {
+    const std::shared_ptr<Live> live = live_of(a.id);
+    std::lock_guard<std::mutex> lock(live->mutex);
+    if (live->game && live->applied > n) {
+        return;  // played already, on the way to a later batch
+    }
+    try {
+        // The next batch of a game this server plays needs no database.
+        const bool next = live->game && live->applied == n;
+        const LiveGame::Step step = next ? live->game->feed(lines) : play_to(a, n, *live);
+        live->applied = n + 1;
+        if (step.state == LiveGame::State::kRefused) {
+            const long long ticks = live->game->ticks();
+            live->game.reset();
+            ended(a, n, "", step, ticks, now_micros());
+        }
+    } catch (const StoreError& e) {
+        std::fprintf(stderr, "velmora-server: attempt %lld, batch %d: %s\n", a.id, n, e.what());
+    }
+}
+
+Answer Attempts::settle(const Attempt& a, int n) {
+    const std::shared_ptr<Live> live = live_of(a.id);
+    std::lock_guard<std::mutex> lock(live->mutex);
+    const LiveGame::Step step = play_to(a, n, *live);
+    const long long ticks = live->game->ticks();
+    live->game.reset();
+    if (step.state == LiveGame::State::kPlaying) {  // its end was not where the lines said
+        return ended(a, n, "",
+                     LiveGame::Step{LiveGame::State::kRefused,
+                                    "the recording's last batch does not end the game", Outcome{}},
+                     ticks, now_micros());
+    }
+    return ended(a, n, "", step, ticks, now_micros());
+}
+
+void Attempts::forget(long long id) {
+    std::lock_guard<std::mutex> lock(mutex);
+    games.erase(id);
 }
 
 Answer Attempts::ended(const Attempt& a, int n, const std::string& lines,
@@ -270,10 +339,13 @@ void Attempts::sweep() {
         "nothing came for " + std::to_string(silence / 1000) + " s: the attempt expired");
     std::lock_guard<std::mutex> lock(mutex);
     for (auto it = games.begin(); it != games.end();) {
-        std::unique_lock<std::mutex> busy(it->second->mutex, std::try_to_lock);
-        const bool done =
-            busy.owns_lock() && (!it->second->game || it->second->used < now - silence * 1000);
-        busy.unlock();
+        bool done = false;
+        {
+            // One being played now is not let go.
+            std::unique_lock<std::mutex> busy(it->second->mutex, std::try_to_lock);
+            done =
+                busy.owns_lock() && (!it->second->game || it->second->used < now - silence * 1000);
+        }
         it = done ? games.erase(it) : std::next(it);
     }
 }

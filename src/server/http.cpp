@@ -31,7 +31,7 @@ struct HttpServer::State {
           workers(std::make_unique<Workers>(
               s.workers, static_cast<size_t>(s.workers) * limits::kQueuePerWorker)),
           rate(s.submit_rate),
-          attempts(st, Attempts::Rules{limits::kAheadMs, s.lag_bound_ms}) {}
+          attempts(st, Attempts::Rules{limits::kAheadMs, s.lag_bound_ms, s.workers}) {}
 
     HttpSetup setup;
     Store& store;
@@ -120,31 +120,15 @@ double seconds_now() {
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
-// A submission: checked against the rate, then handed to a worker while the connection waits.
-MHD_Result submit(State& s, MHD_Connection* c, Exchange& x) {
-    int retry = 0;
-    if (!s.rate.allow(x.client, seconds_now(), retry)) {
-        Answer a = error_answer(429, "too many submissions from this address: try again in " +
-                                         std::to_string(retry) + " s");
-        a.headers.push_back({"Retry-After", std::to_string(retry)});
-        return send(c, x, a);
-    }
-    const char* name = nullptr;
-    size_t name_size = 0;
-    if (MHD_lookup_connection_value_n(c, MHD_GET_ARGUMENT_KIND, "name", 4, &name, &name_size) !=
-            MHD_YES ||
-        name == nullptr) {
-        return send(c, x, error_answer(400, "a submission needs a name: ?name=NAME"));
-    }
-    const std::string raw_name(name, name_size);
+// An answer made on a worker while the connection is suspended; resumed with it.
+MHD_Result defer(State& s, MHD_Connection* c, Exchange& x, std::function<Answer()> make) {
     x.submitted = true;
     MHD_suspend_connection(c);
     Exchange* waiting = &x;
-    Store* store = &s.store;
-    const bool queued = s.workers->submit([waiting, store, raw_name, c] {
+    const bool queued = s.workers->submit([waiting, make, c] {
         Answer a;
         try {
-            a = submit_game(raw_name, waiting->request.body, *store);
+            a = make();
         } catch (const StoreError& e) {
             a = error_answer(500, std::string("the database failed: ") + e.what());
         }
@@ -162,6 +146,28 @@ MHD_Result submit(State& s, MHD_Connection* c, Exchange& x) {
         MHD_resume_connection(c);
     }
     return MHD_YES;
+}
+
+// A submission: checked against the rate, then handed to a worker while the connection waits.
+MHD_Result submit(State& s, MHD_Connection* c, Exchange& x) {
+    int retry = 0;
+    if (!s.rate.allow(x.client, seconds_now(), retry)) {
+        Answer a = error_answer(429, "too many submissions from this address: try again in " +
+                                         std::to_string(retry) + " s");
+        a.headers.push_back({"Retry-After", std::to_string(retry)});
+        return send(c, x, a);
+    }
+    const char* name = nullptr;
+    size_t name_size = 0;
+    if (MHD_lookup_connection_value_n(c, MHD_GET_ARGUMENT_KIND, "name", 4, &name, &name_size) !=
+            MHD_YES ||
+        name == nullptr) {
+        return send(c, x, error_answer(400, "a submission needs a name: ?name=NAME"));
+    }
+    const std::string raw_name(name, name_size);
+    Store* store = &s.store;
+    const std::string* body = &x.request.body;
+    return defer(s, c, x, [store, raw_name, body] { return submit_game(raw_name, *body, *store); });
 }
 
 MHD_Result serve_file(MHD_Connection* c, Exchange& x, const StaticFile& file) {
@@ -202,7 +208,11 @@ MHD_Result respond(State& s, MHD_Connection* c, Exchange& x) {
         }
     }
     try {
-        return send(c, x, answer(x.request, s.store, s.attempts));
+        Answer a = answer(x.request, s.store, s.attempts);
+        if (a.later) {
+            return defer(s, c, x, a.later);
+        }
+        return send(c, x, a);
     } catch (const StoreError& e) {
         return send(c, x, error_answer(500, std::string("the database failed: ") + e.what()));
     }
@@ -303,22 +313,29 @@ std::unique_ptr<HttpServer> HttpServer::start(const HttpSetup& setup, Store& sto
         static_cast<unsigned>(limits::kHttpThreads), MHD_OPTION_CONNECTION_TIMEOUT,
         setup.client_timeout, MHD_OPTION_CONNECTION_LIMIT, limits::kMaxConnections,
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits::kConnectionsPerAddress,
-        MHD_OPTION_NOTIFY_COMPLETED, completed, state.get(), MHD_OPTION_END);
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits::kConnectionMemory, MHD_OPTION_NOTIFY_COMPLETED,
+        completed, state.get(), MHD_OPTION_END);
     if (state->daemon == nullptr) {
         error = "cannot listen on " + setup.address + ":" + std::to_string(setup.port) + ": " +
                 std::strerror(errno);
         return nullptr;
     }
     State* shared = state.get();
+    // Housekeeping four times a second (the database's, which costs least done often), the
+    // silent attempts expired once a second.
     state->sweeper = std::thread([shared] {
         std::unique_lock<std::mutex> lock(shared->mutex);
-        while (!shared->idle.wait_for(lock, std::chrono::seconds(1),
-                                      [shared] { return shared->stopping; })) {
+        for (int round = 1; !shared->idle.wait_for(lock, std::chrono::milliseconds(250),
+                                                   [shared] { return shared->stopping; });
+             ++round) {
             lock.unlock();
             try {
-                shared->attempts.sweep();
+                shared->store.tidy();
+                if (round % 4 == 0) {
+                    shared->attempts.sweep();
+                }
             } catch (const StoreError& e) {
-                std::fprintf(stderr, "velmora-server: expiring attempts: %s\n", e.what());
+                std::fprintf(stderr, "velmora-server: housekeeping: %s\n", e.what());
             }
             lock.lock();
         }

@@ -39,8 +39,11 @@ constexpr size_t kRateAddresses = 100000;
 // Seconds a client may stay idle or slow before it is cut off.
 constexpr unsigned kConnectionTimeout = 10;  // unless --client-timeout says
 // Connections at once, and from one address: the threads stay few, a client cannot take all.
-constexpr unsigned kMaxConnections = 1024;
+constexpr unsigned kMaxConnections = 8192;
 constexpr unsigned kConnectionsPerAddress = 64;
+// What libmicrohttpd keeps for each connection, its headers and what it reads at once (bodies
+// are the handlers' own): a live game holds its connection, thousands at once.
+constexpr size_t kConnectionMemory = 16 * 1024;
 // Threads that read requests and answer the quick ones (the verification has its own).
 constexpr unsigned kHttpThreads = 4;
 // Ranked games played live (attempts.h).
@@ -60,6 +63,11 @@ constexpr long long kAheadMs = 500;
 constexpr long long kLagBoundMs = 10000;
 // A live attempt unheard for the bound and this much more expires.
 constexpr long long kExpiryGraceMs = 5000;
+// Live batches waiting to be played, beyond which they are played by the thread that took them
+// (slower answers, never a batch left unplayed); and how far those threads yield to the ones
+// that answer (a nice value).
+constexpr size_t kLiveQueue = 8192;
+constexpr int kVerifierNice = 10;
 // A token's random bytes: 256 bits, past any guessing.
 constexpr int kTokenBytes = 32;
 // Seconds in-flight requests get to finish once the server is asked to stop.

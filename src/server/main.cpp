@@ -1,6 +1,7 @@
 // velmora-server: the leaderboard. It keeps no state of its own beyond its database, so any
 // number of them can serve one PostgreSQL database behind a proxy (docs/server.md).
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <thread>
@@ -29,6 +30,12 @@ int main(int argc, char** argv) {
     sigaddset(&stop, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    // A connection a live game, thousands at once: as many files as the system lets it have.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     HttpSetup setup;
     setup.address = options.address;

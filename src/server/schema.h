@@ -67,7 +67,8 @@ inline const std::vector<std::vector<const char*>> kSteps = {
         // One ranked attempt a day a player, however many servers deal at once.
         "CREATE UNIQUE INDEX attempts_once_a_day ON attempts (day, player)"
         " WHERE ranked = 1 AND board = 'daily'",
-        "CREATE INDEX attempts_live ON attempts (state, seen)",
+        // By state alone: the time it was last heard from changes with every batch.
+        "CREATE INDEX attempts_live ON attempts (state)",
         "CREATE INDEX attempts_by_client ON attempts (client, state)",
         "CREATE TABLE attempt_batches ("
         " attempt BIGINT NOT NULL REFERENCES attempts (id),"

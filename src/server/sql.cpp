@@ -19,7 +19,7 @@ SqlPool::Lease::~Lease() {
 SqlTransaction::~SqlTransaction() {
     if (!done) {
         try {
-            connection.run("ROLLBACK");
+            connection.rollback();
         } catch (const StoreError&) {
             // a connection that broke mid-transaction has none to roll back
         }
@@ -27,8 +27,8 @@ SqlTransaction::~SqlTransaction() {
 }
 
 void SqlTransaction::commit() {
-    connection.run("COMMIT");
     done = true;
+    connection.commit();
 }
 
 long long whole(const std::string& text) {

@@ -42,10 +42,18 @@ class SqlConnection {
     // Rows the last statement inserted, changed or deleted.
     virtual long long changed() = 0;
     // Opens a transaction that will write (SQLite takes the write lock at once, so a
-    // transaction never fails half way for it).
-    virtual void begin() = 0;
+    // transaction never fails half way for it). A durable one is on disk once committed, even
+    // across a power cut; any other only once a later durable one is, or the database has
+    // flushed it itself (a process killed loses neither).
+    virtual void begin(bool durable) = 0;
+    // Ends the transaction begin opened.
+    virtual void commit() { run("COMMIT"); }
+    virtual void rollback() { run("ROLLBACK"); }
     // Called as the connection goes back to the pool: a broken one is made anew.
     virtual void recover() {}
+    // Housekeeping out of the requests' way, once a second: SQLite copies its write-ahead log
+    // into the database here rather than in whichever commit finds the log long.
+    virtual void tidy() {}
 };
 
 // "sqlite:PATH" or "postgresql://..." (anything libpq takes); null, with `error`, if it cannot be
@@ -83,7 +91,9 @@ class SqlPool {
 // (an exception on the way).
 class SqlTransaction {
   public:
-    explicit SqlTransaction(SqlConnection& c) : connection(c) { connection.begin(); }
+    explicit SqlTransaction(SqlConnection& c, bool durable = true) : connection(c) {
+        connection.begin(durable);
+    }
     ~SqlTransaction();
     SqlTransaction(const SqlTransaction&) = delete;
     SqlTransaction& operator=(const SqlTransaction&) = delete;

@@ -59,7 +59,12 @@ class PostgresConnection : public SqlConnection {
 
     long long changed() override { return last_changed; }
 
-    void begin() override { run("BEGIN", {}); }
+    void begin(bool durable) override {
+        run("BEGIN", {});
+        if (!durable) {  // the commit does not wait for the write-ahead log to reach the disk
+            run("SET LOCAL synchronous_commit = off", {});
+        }
+    }
 
     void recover() override {
         if (PQstatus(db) != CONNECTION_OK) {

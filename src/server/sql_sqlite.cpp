@@ -3,6 +3,8 @@
 // BEGIN IMMEDIATE for every write so that a transaction never fails half way for a lock.
 #include <sqlite3.h>
 
+#include <atomic>
+#include <mutex>
 #include <unordered_map>
 
 #include "server/sql.h"
@@ -54,9 +56,52 @@ class SqliteConnection : public SqlConnection {
 
     long long changed() override { return sqlite3_changes(db); }
 
-    void begin() override { run("BEGIN IMMEDIATE", {}); }
+    void begin(bool durable) override {
+        // In WAL mode a commit waits for the disk only under FULL; the next FULL one takes
+        // every commit before it to the disk with it.
+        // The threads of one server take turns here rather than in SQLite's busy handler,
+        // which sleeps for milliseconds at a time; other processes still meet it.
+        writing = std::unique_lock<std::mutex>(writers);
+        if (durable != synced) {
+            run(durable ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL", {});
+            synced = durable;
+        }
+        try {
+            run("BEGIN IMMEDIATE", {});
+        } catch (...) {
+            writing.unlock();
+            throw;
+        }
+    }
+    void commit() override { end("COMMIT"); }
+    void tidy() override {
+        // A passive checkpoint copies the log into the database beside the writers; but with
+        // writes coming all the time it never finds the log free to start again, and the log
+        // would grow without end: now and then this one waits for the readers (the server's
+        // own writers wait here meanwhile, a moment: the log was copied already), and starts
+        // it again.
+        if (++tidied % kRestartEvery != 0) {  // every two seconds
+            run("PRAGMA wal_checkpoint(PASSIVE)", {});
+            return;
+        }
+        std::lock_guard<std::mutex> turn(writers);
+        run("PRAGMA wal_checkpoint(RESTART)", {});
+    }
+    void rollback() override { end("ROLLBACK"); }
 
   private:
+    void end(const char* sql) {
+        struct Unlock {
+            std::unique_lock<std::mutex>& lock;
+            ~Unlock() {
+                if (lock.owns_lock()) {
+                    lock.unlock();
+                }
+            }
+        } unlock{writing};
+        run(sql, {});
+    }
+
     Statement& statement(const std::string& sql) {
         auto it = prepared.find(sql);
         if (it == prepared.end()) {
@@ -71,6 +116,11 @@ class SqliteConnection : public SqlConnection {
 
     sqlite3* db;
     std::unordered_map<std::string, std::unique_ptr<Statement>> prepared;
+    bool synced = true;  // synchronous = FULL, as opened
+    static inline std::atomic<int> tidied{0};
+    static constexpr int kRestartEvery = 8;
+    std::unique_lock<std::mutex> writing;  // on `writers`, from begin to commit or rollback
+    static inline std::mutex writers;
 };
 
 }  // namespace
@@ -87,7 +137,9 @@ std::unique_ptr<SqlConnection> open_sqlite(const std::string& path, std::string&
     // Durable on commit, even across a power cut; WAL lets the readers go on meanwhile.
     if (!exec(db, "PRAGMA journal_mode = WAL", error) ||
         !exec(db, "PRAGMA synchronous = FULL", error) ||
-        !exec(db, "PRAGMA foreign_keys = ON", error)) {
+        !exec(db, "PRAGMA foreign_keys = ON", error) ||
+        !exec(db, "PRAGMA wal_autocheckpoint = 0", error) ||
+        !exec(db, "PRAGMA journal_size_limit = 16777216", error)) {
         error = path + ": " + error;
         sqlite3_close(db);
         return nullptr;

@@ -144,6 +144,11 @@ bool Store::healthy() {
     }
 }
 
+void Store::tidy() {
+    SqlPool::Lease c(*pool);
+    c->tidy();
+}
+
 long long Store::rank_of(SqlConnection& c, const Entry& e) {
     return whole(
         c.run(schema::kRank, {e.score, e.ticks, e.submitted, e.id, e.board, e.day}).at(0).at(0));

@@ -78,6 +78,8 @@ class Store {
                             const std::string& day = "");
     // Whether the database answers.
     bool healthy();
+    // The database's housekeeping (sql.h), from a thread of its own.
+    void tidy();
 
     // The server's secret (the daily seeds come from it): made by whichever server asks first,
     // the same for every server after.

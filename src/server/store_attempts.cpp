@@ -57,7 +57,9 @@ std::string Store::secret(const std::string& made_if_none) {
 
 Attempt Store::add_attempt(const Attempt& a) {
     SqlPool::Lease c(*pool);
-    SqlTransaction t(*c);
+    // Not worth the disk's wait either: an attempt lost to a power cut is one its client is told
+    // it cannot finish.
+    SqlTransaction t(*c, false);
     Attempt kept = a;
     const auto insert = [&] {
         return c->run(
@@ -110,7 +112,9 @@ std::vector<std::string> Store::batches(long long id, int from, int to) {
 bool Store::add_batch(long long id, int batch, const std::string& body, long long seen,
                       long long ticks) {
     SqlPool::Lease c(*pool);
-    SqlTransaction t(*c);
+    // A batch of a game in play does not wait for the disk: a power cut may lose the last of
+    // them (the attempt then expires); its end and its rank do wait.
+    SqlTransaction t(*c, false);
     if (!take_batch(*c, id, batch, body, seen, ticks)) {
         return false;
     }

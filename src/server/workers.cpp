@@ -1,8 +1,12 @@
 #include "server/workers.h"
 
-Workers::Workers(int workers, size_t queue_capacity) : capacity(queue_capacity) {
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+Workers::Workers(int workers, size_t queue_capacity, int nice) : capacity(queue_capacity) {
     for (int i = 0; i < workers; ++i) {
-        threads.emplace_back(&Workers::work, this);
+        threads.emplace_back(&Workers::work, this, nice);
     }
 }
 
@@ -29,7 +33,11 @@ bool Workers::submit(std::function<void()> job) {
     return true;
 }
 
-void Workers::work() {
+void Workers::work(int nice) {
+    if (nice != 0) {
+        // On Linux a thread's nice value is its own.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), nice);
+    }
     for (;;) {
         std::function<void()> job;
         {

@@ -12,7 +12,8 @@
 
 class Workers {
   public:
-    Workers(int workers, size_t queue_capacity);
+    // `nice` above 0 lets the other threads of the process go first.
+    Workers(int workers, size_t queue_capacity, int nice = 0);
     // Finishes every job taken, then stops.
     ~Workers();
     Workers(const Workers&) = delete;
@@ -22,7 +23,7 @@ class Workers {
     bool submit(std::function<void()> job);
 
   private:
-    void work();
+    void work(int nice);
 
     std::mutex mutex;
     std::condition_variable ready;

@@ -6,8 +6,12 @@
   answered 200 after it), so the rate is that of verifying.
 - GET /api/v1/scores with 100,000 games kept, on SQLite and on PostgreSQL: 16 connections, 10 s.
 - The server's memory (resident set) idle, and its peak under the loads above.
+- Ranked games played live: 2,000 attempts at once on today's daily board, each sending its
+  batch a second over a connection of its own for 30 s (velmora_live_load), on SQLite; the
+  batches' answer times beside nginx's for a static file under the same load in the same run;
+  the server's memory an attempt.
 
-Usage: server_bench.py VELMORA_SERVER VELMORA_TRACE
+Usage: server_bench.py VELMORA_SERVER VELMORA_TRACE VELMORA_LIVE_LOAD
 """
 import os
 import sqlite3
@@ -50,7 +54,8 @@ def fill_sqlite(path):
         ((f"bench{i}", f"Player {i % 977}", (i * 7919) % 5000, i % 10, 0, 500 + i % 9000,
           f"2026-12-07T{i % 24:02d}:00:00.{i:06d}Z") for i in range(GAMES)))
     db.execute("INSERT INTO recordings (game_id, body) SELECT id, 'velmora-replay 2' FROM games")
-    db.execute("UPDATE stats SET total = (SELECT COUNT(*) FROM games)")
+    db.execute("UPDATE board_totals SET total = (SELECT COUNT(*) FROM games)"
+               " WHERE board = 'uploaded'")
     db.commit()
     db.close()
 
@@ -61,14 +66,72 @@ def fill_postgres(url):
            f" 500 + i % 9000, '2026-12-07T' || lpad((i % 24)::text, 2, '0') || ':00:00.' ||"
            f" lpad(i::text, 6, '0') || 'Z' FROM generate_series(0, {GAMES - 1}) AS i;"
            f" INSERT INTO recordings (game_id, body) SELECT id, 'velmora-replay 2' FROM games;"
-           f" UPDATE stats SET total = (SELECT COUNT(*) FROM games); ANALYZE;")
+           f" UPDATE board_totals SET total = (SELECT COUNT(*) FROM games)"
+           f" WHERE board = 'uploaded'; ANALYZE;")
     subprocess.run(["psql", url, "-q", "-c", sql], check=True)
 
 
+LIVE = 2000
+LIVE_SECONDS = 30
+
+
+def load(tool, port, mode, path="x"):
+    """velmora_live_load's answer line as a dict of its numbers."""
+    out = subprocess.run([tool, str(port), str(LIVE), str(LIVE_SECONDS), mode, path],
+                         capture_output=True, text=True, check=True).stdout
+    return {k: float(v) for k, v in (w.split("=") for w in out.split())}
+
+
+def nginx(tmp):
+    """nginx serving a 27-byte file from tmp/www on a free port: (process, port)."""
+    os.makedirs(os.path.join(tmp, "www"), exist_ok=True)
+    os.makedirs(os.path.join(tmp, "logs"), exist_ok=True)
+    with open(os.path.join(tmp, "www", "index.html"), "w") as f:
+        f.write("<!doctype html><p>static\n")
+    port = 18000 + os.getpid() % 20000
+    with open(os.path.join(tmp, "nginx.conf"), "w") as f:
+        f.write(f"worker_processes 2; pid {tmp}/nginx.pid; error_log {tmp}/logs/error.log;"
+                f" worker_rlimit_nofile 65536; events {{ worker_connections 8192; }}"
+                f" http {{ access_log off; keepalive_requests 1000000; keepalive_timeout 120;"
+                f" server {{ listen 127.0.0.1:{port}; root {tmp}/www; }} }}")
+    proc = subprocess.Popen(["nginx", "-p", tmp, "-c", os.path.join(tmp, "nginx.conf"), "-g",
+                             "daemon off;"])
+    time.sleep(0.5)
+    return proc, port
+
+
+def live(binary, tool, tmp):
+    static, port = nginx(tmp)
+    try:
+        base = load(tool, port, "static", "/index.html")
+        _, busy_p99, _ = wrk(port, "/index.html", 10, 16)  # as the machine's notes measure it
+    finally:
+        static.terminate()
+        static.wait()
+    with Server(binary, "--db", "sqlite:" + os.path.join(tmp, "live.db"), "--client-timeout",
+                "60") as s:
+        time.sleep(0.5)
+        idle = memory(s.proc.pid)[0]
+        got = load(tool, s.port, "live")
+        held = memory(s.proc.pid)[0]
+    print(f"nginx, a static file, {LIVE} connections a request a second each: p50 "
+          f"{base['p50_ms']:.2f} ms, p99 {base['p99_ms']:.2f} ms, max {base['max_ms']:.1f} ms;"
+          f" under wrk -t2 -c16 (as fast as it goes): p99 {busy_p99}")
+    print(f"live games, {LIVE} at once, a batch a second each, SQLite: {got['answers']:.0f} "
+          f"batches, p50 {got['p50_ms']:.2f} ms, p99 {got['p99_ms']:.2f} ms "
+          f"({got['p99_ms'] / base['p99_ms']:.2f}x nginx's), max {got['max_ms']:.1f} ms, "
+          f"{got['refused']:.0f} refused, {got['games_ranked']:.0f} games ranked; memory "
+          f"{idle} MiB idle, {held} MiB with them: "
+          f"{(held - idle) * 1024 / LIVE:.0f} KiB an attempt ({held * 1024 / LIVE:.0f} KiB "
+          f"counting all)")
+
+
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 4:
         sys.exit(__doc__)
-    binary, trace = (os.path.abspath(a) for a in sys.argv[1:])
+    binary, trace, tool = (os.path.abspath(a) for a in sys.argv[1:])
+    with tempfile.TemporaryDirectory() as tmp:
+        live(binary, tool, tmp)
     with tempfile.TemporaryDirectory() as tmp:
         game = recording(trace, 5, 6000, tmp)
         post = os.path.join(tmp, "post.lua")
