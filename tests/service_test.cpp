@@ -8,6 +8,7 @@
 
 #include "server/json.h"
 #include "server/limits.h"
+#include "server/live_game.h"
 #include "server/names.h"
 #include "server/rate_limit.h"
 #include "server/verify.h"
@@ -164,6 +165,64 @@ TEST(Json, EscapesWhatJsonMust) {
     EXPECT_EQ(JsonObject().add("id", 7).add("name", "Zoë").text(),
               "{\"id\": 7, \"name\": \"Zoë\"}");
     EXPECT_EQ(json_error("no"), "{\"error\": \"no\"}");
+}
+
+// A live game's batches: the golden game-over recording (seed 7) cut into pieces anywhere a line
+// ends plays to its GAME OVER; anything that is not that game is refused, and says why.
+TEST(LiveGame, PlaysARecordingCutAnywhereAndRefusesWhatIsNotTheGameDealt) {
+    const std::string game = golden("game-over");
+    const auto play = [](unsigned seed, const std::vector<std::string>& batches) {
+        LiveGame live(seed);
+        LiveGame::Step step{LiveGame::State::kPlaying, "", Outcome{}};
+        for (const std::string& b : batches) {
+            step = live.feed(b);
+            if (step.state != LiveGame::State::kPlaying) {
+                break;
+            }
+        }
+        return step;
+    };
+    // Cut every 7th line end, and at every line end up to the first tick.
+    std::vector<std::string> pieces;
+    size_t from = 0;
+    for (size_t at = game.find('\n'), n = 0; at != std::string::npos;
+         at = game.find('\n', at + 1), ++n) {
+        if (n % 7 == 0 || n < 4) {
+            pieces.push_back(game.substr(from, at + 1 - from));
+            from = at + 1;
+        }
+    }
+    pieces.push_back(game.substr(from));
+    const LiveGame::Step whole = play(7, pieces);
+    EXPECT_EQ(whole.state, LiveGame::State::kOver) << whole.reason;
+    EXPECT_EQ(to_string(whole.outcome), "ticks=344 level=0 score=1 lives=0");
+
+    const std::string head = game.substr(0, game.find("\nd\n") + 1);  // to the seed record
+    const size_t five = game.find("\nt 5 ");
+    const std::string early = game.substr(head.size(), five + 1 - head.size());
+    std::string other_check = game.substr(0, five + 5) + "00000000" + game.substr(five + 13);
+    const struct {
+        const char* what;
+        unsigned seed;
+        std::vector<std::string> batches;
+        const char* reason;
+    } cases[] = {
+        {"another seed than the one dealt", 8, {game}, "not the seed the attempt was dealt"},
+        {"a second game", 7, {head, early, "seed 7 553f0102\n"}, "one game"},
+        {"a batch cut in a line", 7, {game.substr(0, 40)}, "middle of a line"},
+        {"a line that is no record", 7, {head, "t five\n"}, "malformed"},
+        {"a check value the game does not give", 7, {other_check}, "went another way"},
+    };
+    for (const auto& c : cases) {
+        const LiveGame::Step step = play(c.seed, c.batches);
+        EXPECT_EQ(step.state, LiveGame::State::kRefused) << c.what;
+        EXPECT_NE(step.reason.find(c.reason), std::string::npos) << c.what << ": " << step.reason;
+    }
+    std::string keys = head;
+    for (int i = 0; i <= limits::kKeysPerTick; ++i) {
+        keys += "k a\n";
+    }
+    EXPECT_NE(play(7, {keys}).reason.find("keys before tick 1"), std::string::npos);
 }
 
 }  // namespace
