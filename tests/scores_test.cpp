@@ -1,6 +1,7 @@
 // The desktop's high-score table: its order and its ten places, its file read strictly and
 // written whole under a lock, a bad one set aside, and the name typed at GAME OVER.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/player_key.h"
 #include "app/score_keeper.h"
 #include "app/session.h"
 #include "gl_recorder.h"
@@ -272,6 +274,46 @@ TEST(ScoreKeeper, InASessionOnlyTheTablesGamesKeepTheirRecordings) {
     EXPECT_EQ(table.entries()[0].name, "Zed");
     EXPECT_TRUE(std::ifstream(dir + "/" + table.entries()[0].recording).good());
     gl::keep_everything(true);
+}
+
+TEST(PlayerKey, IsMadeOnceReadableByItsOwnerAlone) {
+    const ScoreFolder folder(folder_for_test());
+    std::string error;
+    const std::optional<std::string> key = player_key(folder, error);
+    ASSERT_TRUE(key.has_value()) << error;
+    EXPECT_EQ(key->size(), 64u);
+    EXPECT_EQ(player_key(folder, error), key) << "the same key every time";
+    struct stat info {};
+    ASSERT_EQ(stat((folder.path() + "/player-key").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const ScoreFolder other(folder_for_test() + "-other");
+    EXPECT_NE(player_key(other, error), key) << "each folder its own random key";
+}
+
+TEST(PlayerKey, ItsCodeCarriesKeyAndNameAndCatchesALetterCopiedWrong) {
+    const std::string key = "00ff10e0" + std::string(56, 'a');
+    for (const std::string name : {"Ana", "Zoë-Ji 2", "名前", "x"}) {
+        const std::string code = key_code(key, name);
+        std::string got_key, got_name, error;
+        ASSERT_TRUE(read_key_code(code, got_key, got_name, error)) << code << ": " << error;
+        EXPECT_EQ(got_key, key);
+        EXPECT_EQ(got_name, name);
+        // Typed again in lower case, with spaces for dashes: the same code.
+        std::string typed = code;
+        for (char& c : typed) {
+            c = c == '-' ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        EXPECT_TRUE(read_key_code(typed, got_key, got_name, error)) << typed << ": " << error;
+        // One letter of the key's part copied wrong.
+        std::string wrong = code;
+        wrong[6] = wrong[6] == 'A' ? 'B' : 'A';
+        EXPECT_FALSE(read_key_code(wrong, got_key, got_name, error)) << wrong;
+        EXPECT_NE(error.find("copied wrong"), std::string::npos) << error;
+    }
+    std::string k, n, error;
+    for (const char* bad : {"", "VK1", "XK1-AAAA-AAAA", "VK1-0000"}) {
+        EXPECT_FALSE(read_key_code(bad, k, n, error)) << bad;
+    }
 }
 
 }  // namespace

@@ -22,6 +22,15 @@ std::string golden(const char* name) {
     return text.str();
 }
 
+TEST(Names, AreToldApartByTheirCaseFoldedCompatibilityForm) {
+    const std::string ana = name_key("Ana");
+    for (const char* same : {"ANA", "ana", "Ａｎａ", "AnA"}) {
+        EXPECT_EQ(name_key(same), ana) << same;
+    }
+    EXPECT_NE(name_key("Ann"), ana);
+    EXPECT_EQ(name_key("Straße"), name_key("STRASSE"));
+}
+
 TEST(Names, OneToTwentyLettersDigitsSpacesAndThreeMarksOnceTrimmed) {
     const struct {
         std::string raw;
@@ -31,7 +40,11 @@ TEST(Names, OneToTwentyLettersDigitsSpacesAndThreeMarksOnceTrimmed) {
         {"  Bo ", "Bo"},
         {"Zoë-Ji_2.0", "Zoë-Ji_2.0"},
         {"名前", "名前"},
-        {"Ωmega", "Ωmega"},
+        {"Ωmega", nullptr},            // a Greek letter among Latin ones
+        {"\xd0\x90na", nullptr},       // a Cyrillic A before Latin "na"
+        {"Ана", "Ана"},                // Cyrillic alone
+        {"山田たろう", "山田たろう"},  // Han and Hiragana: one writing
+        {"Ωμέγα", "Ωμέγα"},
         {std::string(20, 'x'), "xxxxxxxxxxxxxxxxxxxx"},
         {std::string(21, 'x'), nullptr},
         {"ééééééééééééééééééééé", nullptr},                // 21 characters, 42 bytes

@@ -25,7 +25,7 @@
   };
 
   var deal = function (board) {
-    var ask = { board: board, name: V.playerName() };
+    var ask = { board: board, name: V.playerName(), key: V.playerKey() };
     fetch('api/v1/attempts', {
       method: 'POST',
       headers: { 'Content-Type': 'application/json' },

@@ -91,6 +91,10 @@
   V.served = served;
   V.rankedGame = function () { return false; };  // ranked.js says otherwise
   V.playerName = function () { return nameField.value.trim() || 'Player'; };
+  V.setPlayerName = function (name) {
+    nameField.value = name;
+    store('velmora-name', name);
+  };
   var captions = { open: 'open board', daily: 'daily challenge', uploaded: 'uploaded games' };
   // The board shown: `which` ('open', 'daily', 'uploaded'), the daily one of `day` (today when
   // none is given).
@@ -168,7 +172,7 @@
     submit.disabled = true;
     fetch('api/v1/games?name=' + encodeURIComponent(name), {
       method: 'POST',
-      headers: { 'Content-Type': 'text/plain; charset=utf-8' },
+      headers: { 'Content-Type': 'text/plain; charset=utf-8', 'X-Velmora-Key': V.playerKey() },
       body: V.recording(),
     }).then(function (response) {
       return response.json().then(function (body) {

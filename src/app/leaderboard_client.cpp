@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/http_client.h"
+#include "app/player_key.h"
 
 namespace {
 
@@ -60,7 +61,16 @@ int submit_recording(const std::string& path, const std::string& name, const std
         return 2;
     }
     const std::string body = text.str();
-    const HttpReply reply = http_request(server + "/api/v1/games?name=" + url_escaped(name), &body);
+    // The name belongs to the player whose key it first came with (player_key.h).
+    std::vector<std::string> headers;
+    std::string error;
+    if (const std::optional<ScoreFolder> folder = ScoreFolder::open(error)) {
+        if (const std::optional<std::string> key = player_key(*folder, error)) {
+            headers.push_back("X-Velmora-Key: " + *key);
+        }
+    }
+    const HttpReply reply = http_request(server + "/api/v1/games?name=" + url_escaped(name), &body,
+                                         "text/plain; charset=utf-8", headers);
     const nlohmann::json answer = parsed(reply.body);
     if (!reply.reached || (reply.status != 200 && reply.status != 201) || !answer.is_object() ||
         !answer.contains("rank")) {

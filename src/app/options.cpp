@@ -15,11 +15,11 @@ struct LongOption {
 };
 
 const LongOption kLongOptions[] = {
-    {"help", false},   {"version", false},     {"seed", true},    {"record", true},
-    {"play", true},    {"headless", false},    {"mute", false},   {"volume", true},
-    {"scores", false}, {"no-scores", false},   {"submit", true},  {"name", true},
-    {"server", true},  {"leaderboard", false}, {"ranked", false}, {"daily", false},
-    {"board", true},
+    {"help", false},   {"version", false},     {"seed", true},       {"record", true},
+    {"play", true},    {"headless", false},    {"mute", false},      {"volume", true},
+    {"scores", false}, {"no-scores", false},   {"submit", true},     {"name", true},
+    {"server", true},  {"leaderboard", false}, {"ranked", false},    {"daily", false},
+    {"board", true},   {"export-key", false},  {"import-key", true},
 };
 
 // glutInit's options, as freeglut reads them, and whether each takes a value.
@@ -86,6 +86,10 @@ void apply(Options& options, const std::string& name, const std::string& value) 
         options.ranked = true;
     } else if (name == "daily") {
         options.daily = true;
+    } else if (name == "export-key") {
+        options.export_key = true;
+    } else if (name == "import-key") {
+        options.import_key = value;
     } else if (name == "board") {
         options.board = value;
         if (value != "open" && value != "daily" && value != "uploaded") {
@@ -118,11 +122,14 @@ void check_combination(Options& options) {
     }
     // --daily alone plays the daily challenge; with --leaderboard it names the board shown.
     options.ranked = options.ranked || (options.daily && !options.leaderboard);
-    const int commands = options.scores + !options.submit.empty() + options.leaderboard;
+    const int commands = options.scores + !options.submit.empty() + options.leaderboard +
+                         options.export_key + !options.import_key.empty();
     const bool playing = !options.play.empty() || !options.record.empty() || options.seed ||
                          options.headless || options.ranked;
     if (commands > 1 || (commands == 1 && playing)) {
-        options.error = "--scores, --submit and --leaderboard each stand alone";
+        options.error =
+            "--scores, --submit, --leaderboard, --export-key and --import-key each "
+            "stand alone";
     } else if (!options.submit.empty() && options.name.empty()) {
         options.error = "--submit FILE and --name NAME go together";
     } else if (!options.name.empty() && options.submit.empty() && !options.ranked) {
@@ -228,6 +235,10 @@ std::string usage_text() {
            "      --daily        play today's daily challenge (one ranked attempt a day)\n"
            "      --name NAME    with --ranked: the name the games are ranked under (the one\n"
            "                     the high-score table used last, or your login name)\n"
+           "      --export-key   print the code of your player key (the name your games go\n"
+           "                     under belongs to it), to take it to another device\n"
+           "      --import-key CODE\n"
+           "                     keep the key (and the name) a code holds, from then on\n"
            "      --server URL   the leaderboard's address (http://127.0.0.1:8080, or\n"
            "                     $VELMORA_SERVER)\n"
            "      --help         show this help and exit\n"

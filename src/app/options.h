@@ -25,6 +25,8 @@ struct Options {
     bool ranked = false;       // --ranked: play games the leaderboard deals, streamed to it
     bool daily = false;        // --daily: the daily challenge (with --ranked or --leaderboard)
     std::string board;         // --board open|daily|uploaded, with --leaderboard
+    bool export_key = false;   // --export-key: print the player key's code
+    std::string import_key;    // --import-key CODE: keep the key the code holds
     std::string error;         // the problem, when the command line is wrong
 };
 

@@ -44,8 +44,12 @@ std::string words_of(const HttpReply& reply) {
 }  // namespace
 
 std::unique_ptr<RankedClient> RankedClient::deal(const std::string& server, bool daily,
-                                                 const std::string& name, std::string& error) {
+                                                 const std::string& name, const std::string& key,
+                                                 std::string& error) {
     nlohmann::json ask = {{"board", daily ? "daily" : "open"}, {"name", name}};
+    if (!key.empty()) {
+        ask["key"] = key;
+    }
     const std::string body = ask.dump();
     const HttpReply reply =
         http_request(server + "/api/v1/attempts", &body, "application/json", {}, kDealSeconds);

@@ -15,8 +15,10 @@ class RankedClient {
   public:
     // An attempt on the open board (or today's daily one) for `name`; null, with `error` (the
     // server and why), if the server cannot be reached or deals none.
+    // `key` is the player's (player_key.h), which the name belongs to; "" for none.
     static std::unique_ptr<RankedClient> deal(const std::string& server, bool daily,
-                                              const std::string& name, std::string& error);
+                                              const std::string& name, const std::string& key,
+                                              std::string& error);
     // Sends what is left (the recording's end) and waits for the answer, a few seconds at most.
     void close();
     ~RankedClient() { close(); }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/leaderboard_client.h"
+#include "app/player_key.h"
 #include "app/ranked_client.h"
 #include "app/score_file.h"
 
@@ -18,6 +19,7 @@ bool wanted = false;
 bool daily = false;
 std::string server;
 std::string name;
+std::string key;                       // the player's, if the score folder keeps one
 std::unique_ptr<RankedClient> client;  // the game in play's, if it is ranked
 
 // A new attempt; nothing, said on `err`, if none is dealt.
@@ -27,7 +29,7 @@ std::optional<unsigned> deal(std::FILE* err) {
         client.reset();
     }
     std::string error;
-    client = RankedClient::deal(server, daily, name, error);
+    client = RankedClient::deal(server, daily, name, key, error);
     if (!client) {
         std::fprintf(err, "velmora: no ranked game: %s; this game is not ranked\n", error.c_str());
         return std::nullopt;
@@ -35,24 +37,14 @@ std::optional<unsigned> deal(std::FILE* err) {
     return client->seed();
 }
 
-// The name a ranked game goes by: --name, else the one the local table used last, else the
-// login name.
+// The name a ranked game goes by: --name, else the player's (player_key.h).
 std::string player_name(const Options& options) {
     if (!options.name.empty()) {
         return options.name;
     }
     std::string error;
-    if (const std::optional<ScoreFolder> folder = ScoreFolder::open(error)) {
-        std::FILE* quiet = std::fopen("/dev/null", "w");
-        const std::string offered = first_name_offered(folder->read(quiet ? quiet : stderr));
-        if (quiet != nullptr) {
-            std::fclose(quiet);
-        }
-        if (!offered.empty()) {
-            return offered;
-        }
-    }
-    return "Player";
+    const std::optional<ScoreFolder> folder = ScoreFolder::open(error);
+    return folder ? player_name(*folder) : "Player";
 }
 
 }  // namespace
@@ -65,6 +57,10 @@ void set_up_ranked(const Options& options, Session& session, Pacer& pacer) {
     daily = options.daily;
     server = leaderboard_server(options.server);
     name = player_name(options);
+    std::string error;
+    if (const std::optional<ScoreFolder> folder = ScoreFolder::open(error)) {
+        key = player_key(*folder, error).value_or("");
+    }
     pacer = Pacer(50, kRankedCatchUpTicks);
     session.record_live();
     const Session* shown = &session;

@@ -42,9 +42,10 @@ bool read_text(const std::string& path, std::string& text) {
 
 // Writes `text` to `path` so that it is there whole or not at all: a temporary file, flushed,
 // renamed over it, and the folder flushed so the rename lasts.
-bool replace_file(const std::string& dir, const std::string& path, const std::string& text) {
+bool replace_file(const std::string& dir, const std::string& path, const std::string& text,
+                  mode_t mode = 0644) {
     const std::string temporary = path + ".tmp-" + std::to_string(getpid());
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0) {
         return false;
     }
@@ -139,6 +140,15 @@ std::optional<ScoreFolder> ScoreFolder::open(std::string& error) {
     close(fd);
     unlink(probe.c_str());
     return ScoreFolder(dir);
+}
+
+std::optional<std::string> ScoreFolder::read_file(const std::string& name) const {
+    std::string text;
+    return read_text(dir + "/" + name, text) ? std::optional<std::string>(text) : std::nullopt;
+}
+
+bool ScoreFolder::write_private(const std::string& name, const std::string& text) const {
+    return replace_file(dir, dir + "/" + name, text, 0600);
 }
 
 std::string ScoreFolder::new_recording_name(unsigned seed) const {

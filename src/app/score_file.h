@@ -20,6 +20,11 @@ class ScoreFolder {
     explicit ScoreFolder(std::string path) : dir(std::move(path)) {}
 
     const std::string& path() const { return dir; }
+    // The file `name` in the folder, whole, if it can be read.
+    std::optional<std::string> read_file(const std::string& name) const;
+    // Writes the file `name` whole or not at all, readable by its owner alone; false if it
+    // cannot.
+    bool write_private(const std::string& name, const std::string& text) const;
     // A new file's name for the recording of a game started now from `seed`, not yet taken.
     std::string new_recording_name(unsigned seed) const;
 

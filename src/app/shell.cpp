@@ -11,6 +11,7 @@
 #include "app/leaderboard_client.h"
 #include "app/options.h"
 #include "app/pacer.h"
+#include "app/player_key.h"
 #include "app/ranked_play.h"
 #include "app/score_keeper.h"
 #include "audio/audio.h"
@@ -130,6 +131,12 @@ void begin(const Options& options) {
 std::optional<int> command(const Options& options) {
     if (options.scores) {
         return print_score_table(stdout, stderr);
+    }
+    if (options.export_key) {
+        return export_key(stdout, stderr);
+    }
+    if (!options.import_key.empty()) {
+        return import_key(options.import_key, stdout, stderr);
     }
     if (!options.submit.empty()) {
         return submit_recording(options.submit, options.name, leaderboard_server(options.server),

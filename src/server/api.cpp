@@ -6,7 +6,9 @@
 #include "server/dealer.h"
 #include "server/json.h"
 #include "server/limits.h"
+#include "server/metrics.h"
 #include "server/names.h"
+#include "server/players.h"
 #include "server/verify.h"
 
 namespace {
@@ -173,13 +175,23 @@ bool is_submission(const Request& request) {
     return request.method == "POST" && request.path == kGames;
 }
 
-Answer submit_game(const std::string& raw_name, const std::string& body, Store& store) {
+Answer submit_game(const std::string& raw_name, const std::string& key, const std::string& body,
+                   Store& store, Players& players) {
     std::string why;
     const std::optional<std::string> name = valid_name(raw_name, why);
     if (!name) {
         return error_answer(400, why);
     }
+    if (const std::string refused = players.admit(*name, key); !refused.empty()) {
+        return error_answer(Players::well_formed(key) || key.empty() ? 403 : 400, refused);
+    }
     const Verdict verdict = verify_recording(body);
+    if (verdict.kind == Verdict::kVerified) {
+        Metrics::server().verified();
+    } else {
+        Metrics::server().refused(verdict.kind == Verdict::kMalformed ? "malformed"
+                                                                      : verdict.error);
+    }
     switch (verdict.kind) {
         case Verdict::kMalformed:
             return error_answer(400, verdict.error);

@@ -38,16 +38,20 @@ struct Request {
     std::string body;
     std::string token;   // the Authorization header's bearer token, if any
     std::string client;  // who asked: the address, or behind a proxy the one it names
+    std::string key;     // the player key (X-Velmora-Key), if any
 };
 
 class Attempts;
+class Players;
 
 // Whether the request is a submission, which the HTTP layer hands to a verification worker.
 bool is_submission(const Request& request);
 
-// A submission: the name checked, the recording read, replayed and compared, the game kept
-// (once per recording) and ranked. 201 for a new game, 200 for one kept already.
-Answer submit_game(const std::string& raw_name, const std::string& body, Store& store);
+// A submission: the name checked (and held by `key`'s player, players.h), the recording read,
+// replayed and compared, the game kept (once per recording) and ranked on the uploaded board.
+// 201 for a new game, 200 for one kept already.
+Answer submit_game(const std::string& raw_name, const std::string& key, const std::string& body,
+                   Store& store, Players& players);
 
 // Every other API request; nullopt-like 404 for paths outside the API (which the HTTP layer may
 // serve from --web).

@@ -6,6 +6,7 @@
 #include "server/dealer.h"
 #include "server/json.h"
 #include "server/limits.h"
+#include "server/metrics.h"
 #include "server/names.h"
 
 namespace {
@@ -61,8 +62,9 @@ std::string text_field(const nlohmann::json& o, const char* key) {
 
 }  // namespace
 
-Attempts::Attempts(Store& s, const Rules& r)
+Attempts::Attempts(Store& s, Players& p, const Rules& r)
     : store(s),
+      players(p),
       rules(r),
       secret(s.secret(random_hex(32))),
       verifiers(r.verifiers, limits::kLiveQueue, limits::kVerifierNice) {}
@@ -83,6 +85,10 @@ Answer Attempts::create(const std::string& body, const std::string& client) {
     const std::optional<std::string> name = valid_name(text_field(request, "name"), why);
     if (!name) {
         return error_answer(400, why);
+    }
+    const std::string key = text_field(request, "key");
+    if (const std::string refused = players.admit(*name, key); !refused.empty()) {
+        return error_answer(Players::well_formed(key) || key.empty() ? 403 : 400, refused);
     }
     const long long now = now_micros();
     const std::string today = utc_day(now);
@@ -301,6 +307,11 @@ Answer Attempts::ended(const Attempt& a, int n, const std::string& lines,
     } else if (step.state == LiveGame::State::kOver) {
         ending = a.ranked ? Store::Ending{"ranked", "", now, ticks, &game}
                           : Store::Ending{"played", a.reason, now, ticks, nullptr};
+    }
+    if (ending.state == "refused") {
+        Metrics::server().refused(ending.reason);
+    } else if (step.state == LiveGame::State::kOver) {
+        Metrics::server().verified();
     }
     Entry entry;
     if (!store.end_attempt(a.id, n, lines, ending, &entry)) {

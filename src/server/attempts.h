@@ -10,7 +10,7 @@
 // take its next batch: a server keeps only a snapshot of each game it has played, to go on
 // from, and catches up from the database on the batches another server took.
 //
-//   POST /api/v1/attempts                  {"board": "open"|"daily", "name": N, "day": D}
+//   POST /api/v1/attempts                  {"board": "open"|"daily", "name": N, "key": K, "day": D}
 //   POST /api/v1/attempts/ID/records?batch=N   (Authorization: Bearer TOKEN) the lines
 //   GET  /api/v1/attempts/ID
 #pragma once
@@ -22,6 +22,7 @@
 
 #include "server/api.h"
 #include "server/live_game.h"
+#include "server/players.h"
 #include "server/store.h"
 #include "server/workers.h"
 
@@ -32,7 +33,7 @@ class Attempts {
         long long bound_ms;  // how far behind real time a game may fall (pauses, stalls)
         int verifiers = 1;   // threads playing the batches; 0: each played as it is taken
     };
-    Attempts(Store& store, const Rules& rules);
+    Attempts(Store& store, Players& players, const Rules& rules);
 
     // A new attempt for the client at `client`, from the request's JSON body.
     Answer create(const std::string& body, const std::string& client);
@@ -45,6 +46,8 @@ class Attempts {
     // another server now plays, are let go.
     void sweep();
 
+    // Batches waiting to be played.
+    size_t waiting() { return verifiers.depth(); }
     // Live games this server keeps, and their memory in bytes.
     size_t kept() const;
     size_t memory() const;
@@ -70,6 +73,7 @@ class Attempts {
                  long long ticks, long long now);
 
     Store& store;
+    Players& players;
     Rules rules;
     std::string secret;
     mutable std::mutex mutex;

@@ -13,11 +13,14 @@
 #include <mutex>
 #include <thread>
 
+#include "server/admin.h"
 #include "server/api.h"
 #include "server/attempts.h"
 #include "server/clients.h"
 #include "server/limits.h"
 #include "server/listen_address.h"
+#include "server/metrics.h"
+#include "server/players.h"
 #include "server/rate_limit.h"
 #include "server/static_files.h"
 #include "server/workers.h"
@@ -27,16 +30,20 @@ using Clock = std::chrono::steady_clock;
 struct HttpServer::State {
     State(const HttpSetup& s, Store& st)
         : setup(s),
+          admin_token_hash(s.admin_token.empty() ? "" : content_hash(s.admin_token)),
           store(st),
           workers(std::make_unique<Workers>(
               s.workers, static_cast<size_t>(s.workers) * limits::kQueuePerWorker)),
           rate(s.submit_rate),
-          attempts(st, Attempts::Rules{limits::kAheadMs, s.lag_bound_ms, s.workers}) {}
+          players(st),
+          attempts(st, players, Attempts::Rules{limits::kAheadMs, s.lag_bound_ms, s.workers}) {}
 
     HttpSetup setup;
+    std::string admin_token_hash;  // "" without an operator's token: no admin paths
     Store& store;
     std::unique_ptr<Workers> workers;  // gone, its jobs done, before the daemon stops
     RateLimit rate;
+    Players players;
     Attempts attempts;
     MHD_Daemon* daemon = nullptr;
     std::mutex mutex;
@@ -130,6 +137,7 @@ MHD_Result defer(State& s, MHD_Connection* c, Exchange& x, std::function<Answer(
         try {
             a = make();
         } catch (const StoreError& e) {
+            Metrics::server().database_error();
             a = error_answer(500, std::string("the database failed: ") + e.what());
         }
         {
@@ -167,7 +175,11 @@ MHD_Result submit(State& s, MHD_Connection* c, Exchange& x) {
     const std::string raw_name(name, name_size);
     Store* store = &s.store;
     const std::string* body = &x.request.body;
-    return defer(s, c, x, [store, raw_name, body] { return submit_game(raw_name, *body, *store); });
+    Players* players = &s.players;
+    const std::string key = x.request.key;
+    return defer(s, c, x, [store, players, raw_name, key, body] {
+        return submit_game(raw_name, key, *body, *store, *players);
+    });
 }
 
 MHD_Result serve_file(MHD_Connection* c, Exchange& x, const StaticFile& file) {
@@ -208,12 +220,24 @@ MHD_Result respond(State& s, MHD_Connection* c, Exchange& x) {
         }
     }
     try {
+        if (is_admin_path(x.request.path)) {
+            return send(c, x, admin_request(x.request, s.store, s.admin_token_hash));
+        }
+        if (s.setup.metrics && x.request.path == "/metrics" && get) {
+            return send(c, x,
+                        Answer{200,
+                               Metrics::server().text(static_cast<long long>(s.workers->depth() +
+                                                                             s.attempts.waiting()),
+                                                      s.store.live_attempts()),
+                               "text/plain; version=0.0.4; charset=utf-8"});
+        }
         Answer a = answer(x.request, s.store, s.attempts);
         if (a.later) {
             return defer(s, c, x, a.later);
         }
         return send(c, x, a);
     } catch (const StoreError& e) {
+        Metrics::server().database_error();
         return send(c, x, error_answer(500, std::string("the database failed: ") + e.what()));
     }
 }
@@ -230,6 +254,9 @@ MHD_Result handle(void* cls, MHD_Connection* c, const char* url, const char* met
         x->client = client_of(c, s.setup.behind_proxy);
         x->request.client = x->client;
         x->request.token = bearer_token(c);
+        if (const char* key = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "X-Velmora-Key")) {
+            x->request.key = key;
+        }
         *context = x;
         {
             std::lock_guard<std::mutex> lock(s.mutex);
@@ -277,6 +304,8 @@ void completed(void* cls, MHD_Connection*, void** context, MHD_RequestTerminatio
     const long ms = static_cast<long>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - x->began).count());
     log_request(x->client, x->request.method, x->request.path, x->status, ms);
+    Metrics::server().request(x->request.path, x->status,
+                              std::chrono::duration<double>(Clock::now() - x->began).count());
     delete x;
     *context = nullptr;
     {

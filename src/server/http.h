@@ -20,6 +20,8 @@ struct HttpSetup {
     bool behind_proxy = false;          // the client is the last X-Forwarded-For address
     unsigned client_timeout = limits::kConnectionTimeout;  // seconds idle or slow, then cut
     long long lag_bound_ms = limits::kLagBoundMs;          // a live game's pause allowance
+    bool metrics = false;                                  // GET /metrics answers
+    std::string admin_token;                               // /api/v1/admin/ answers to it
 };
 
 class HttpServer {

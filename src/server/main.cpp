@@ -4,14 +4,22 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
+#include "server/admin.h"
 #include "server/http.h"
 #include "server/limits.h"
 #include "server/options.h"
 #include "server/store.h"
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "admin") == 0) {
+        return admin_command(argc - 1, argv + 1, stdout, stderr);
+    }
+    if (argc > 1 && std::strcmp(argv[1], "backup") == 0) {
+        return backup_command(argc - 1, argv + 1, stdout, stderr);
+    }
     const ServerOptions options = parse_server_options(argc, argv);
     if (!options.error.empty()) {
         std::fprintf(stderr, "velmora-server: %s\nTry 'velmora-server --help'.\n",
@@ -48,6 +56,8 @@ int main(int argc, char** argv) {
     setup.behind_proxy = options.behind_proxy;
     setup.client_timeout = static_cast<unsigned>(options.client_timeout);
     setup.lag_bound_ms = options.lag_bound_ms;
+    setup.metrics = options.metrics;
+    setup.admin_token = options.admin_token;
 
     std::string error;
     // A connection for each thread that may want one at once.

@@ -1,6 +1,10 @@
 #include "server/names.h"
 
 #include <locale.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+#include <unicode/unorm2.h>
+#include <unicode/uspoof.h>
 #include <wctype.h>
 
 #include <vector>
@@ -46,30 +50,6 @@ bool decode(const std::string& text, std::vector<char32_t>& out) {
     return true;
 }
 
-// The UTF-8 bytes of code point c, in `out` (room for 4); how many.
-int wctomb_utf8(char32_t c, char* out) {
-    if (c < 0x80) {
-        out[0] = static_cast<char>(c);
-        return 1;
-    }
-    if (c < 0x800) {
-        out[0] = static_cast<char>(0xc0 | (c >> 6));
-        out[1] = static_cast<char>(0x80 | (c & 0x3f));
-        return 2;
-    }
-    if (c < 0x10000) {
-        out[0] = static_cast<char>(0xe0 | (c >> 12));
-        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-        out[2] = static_cast<char>(0x80 | (c & 0x3f));
-        return 3;
-    }
-    out[0] = static_cast<char>(0xf0 | (c >> 18));
-    out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3f));
-    out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-    out[3] = static_cast<char>(0x80 | (c & 0x3f));
-    return 4;
-}
-
 bool allowed(char32_t c) {
     if (c == ' ' || c == '-' || c == '_' || c == '.') {
         return true;
@@ -78,6 +58,19 @@ bool allowed(char32_t c) {
     const wint_t w = static_cast<wint_t>(c);
     return locale != nullptr && (iswalpha_l(w, locale) || iswdigit_l(w, locale)) &&
            iswprint_l(w, locale);
+}
+
+// Whether the name's letters are of one script, as ICU's restriction level "highly restrictive"
+// allows (Latin alone, or with Han and kana, Han with Bopomofo or Hangul).
+bool one_script(const std::string& name) {
+    UErrorCode status = U_ZERO_ERROR;
+    USpoofChecker* checker = uspoof_open(&status);
+    uspoof_setChecks(checker, USPOOF_RESTRICTION_LEVEL, &status);
+    uspoof_setRestrictionLevel(checker, USPOOF_HIGHLY_RESTRICTIVE);
+    const int32_t found = uspoof_checkUTF8(checker, name.c_str(), static_cast<int32_t>(name.size()),
+                                           nullptr, &status);
+    uspoof_close(checker);
+    return U_SUCCESS(status) && found == 0;
 }
 
 }  // namespace
@@ -102,20 +95,23 @@ std::optional<std::string> valid_name(const std::string& raw, std::string& error
             return std::nullopt;
         }
     }
+    if (!one_script(name)) {
+        error = "a name is written in one script: '" + name +
+                "' mixes letters of several (a look-alike letter of another alphabet?)";
+        return std::nullopt;
+    }
     return name;
 }
 
 std::string name_key(const std::string& name) {
-    std::vector<char32_t> chars;
-    if (!decode(name, chars)) {
-        return name;
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* fold = unorm2_getNFKCCasefoldInstance(&status);
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(name);
+    icu::UnicodeString folded;
+    if (U_SUCCESS(status)) {
+        reinterpret_cast<const icu::Normalizer2*>(fold)->normalize(text, folded, status);
     }
     std::string key;
-    for (const char32_t c : chars) {
-        const wint_t lower = towlower_l(static_cast<wint_t>(c), unicode_locale());
-        char bytes[8];
-        const int n = wctomb_utf8(static_cast<char32_t>(lower), bytes);
-        key.append(bytes, static_cast<size_t>(n));
-    }
+    (U_SUCCESS(status) ? folded : text).toUTF8String(key);
     return key;
 }

@@ -1,6 +1,7 @@
 // Player names on the leaderboard: 1 to 20 characters once spaces are trimmed from both ends,
-// each a printable Unicode letter or digit, a space, '-', '_' or '.'. Anything else is refused
-// with the reason, in words.
+// each a printable Unicode letter or digit, a space, '-', '_' or '.', in one script (as ICU's
+// spoof checker counts them: Latin with a Cyrillic look-alike letter is two; Japanese's Han, kana
+// and Latin together are one). Anything else is refused with the reason, in words.
 #pragma once
 
 #include <optional>
@@ -10,5 +11,6 @@
 // percent-decoded: its bytes must be UTF-8.
 std::optional<std::string> valid_name(const std::string& raw, std::string& error);
 
-// The name as names are told apart: two names with the same key are one player's.
+// The name as names are told apart: its Unicode NFKC case folding (ICU), so that "Ana", "ANA"
+// and "Ａｎａ" are one player's.
 std::string name_key(const std::string& name);

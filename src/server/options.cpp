@@ -2,8 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "server/limits.h"
@@ -23,7 +25,7 @@ const Known kOptions[] = {
     {"listen", true},    {"db", true},          {"web", true},
     {"workers", true},   {"submit-rate", true}, {"behind-proxy", false},
     {"help", false},     {"version", false},    {"client-timeout", true},
-    {"lag-bound", true},
+    {"lag-bound", true}, {"metrics", false},    {"admin-token-file", true},
 };
 
 int number(const std::string& text, int min, int max) {
@@ -90,6 +92,20 @@ void apply(ServerOptions& o, const std::string& name, const std::string& value) 
         if (seconds < 0) {
             o.error = "invalid bound '" + value + "': expected 1 to 3600 seconds";
         }
+    } else if (name == "metrics") {
+        o.metrics = true;
+    } else if (name == "admin-token-file") {
+        std::ifstream in(value);
+        std::getline(in, o.admin_token);
+        while (!o.admin_token.empty() &&
+               std::isspace(static_cast<unsigned char>(o.admin_token.back()))) {
+            o.admin_token.pop_back();
+        }
+        if (!in && o.admin_token.empty()) {
+            o.error = "--admin-token-file '" + value + "': cannot be read";
+        } else if (o.admin_token.size() < 16) {
+            o.error = "--admin-token-file '" + value + "': the token is at least 16 characters";
+        }
     } else if (name == "behind-proxy") {
         o.behind_proxy = true;
     } else if (name == "help") {
@@ -152,6 +168,9 @@ ServerOptions parse_server_options(int argc, const char* const* argv) {
 
 std::string server_usage() {
     return std::string("Usage: velmora-server [OPTION]...\n") +
+           "       velmora-server admin [--db URL] list|hide GAME|unhide GAME|ban NAME|release "
+           "NAME|log\n"
+           "       velmora-server backup FILE [--db sqlite:PATH]\n" +
            "The Velmora leaderboard: takes recorded games over HTTP, replays each one and ranks\n"
            "only the outcome it verified itself.\n"
            "\n"
@@ -170,6 +189,9 @@ std::string server_usage() {
            "      --client-timeout S   cut off a client idle or slow for S seconds (10)\n"
            "      --lag-bound S        how far behind real time a ranked game may fall, its\n"
            "                           pauses included, before it is refused (10)\n"
+           "      --metrics            answer GET /metrics, in Prometheus's text format\n"
+           "      --admin-token-file F the operators' token (its first line): /api/v1/admin/\n"
+           "                           answers to it; without it those paths are not there\n"
            "      --help               show this help and exit\n"
            "      --version            show the version and exit\n"
            "\n"

@@ -16,6 +16,8 @@ struct ServerOptions {
     bool behind_proxy = false;
     int client_timeout = static_cast<int>(limits::kConnectionTimeout);  // seconds
     long long lag_bound_ms = limits::kLagBoundMs;
+    bool metrics = false;
+    std::string admin_token;  // read from --admin-token-file
     bool help = false;
     bool version = false;
     std::string error;  // the problem, when the command line is wrong

@@ -7,6 +7,8 @@
 //   secrets          the server's secret, from which the daily seeds come
 //   attempts         each ranked game dealt: its seed, token, player and how far it has come
 //   attempt_batches  a live attempt's recording as it came, batch by batch, until it ends
+//   players          each name held: by whose key (its slow hash), banned or not
+//   admin_log        what the operators did, who did it and why
 //
 // A server finds the version and makes the steps past it, in one transaction, whoever starts
 // first (on PostgreSQL under an advisory lock, on SQLite under BEGIN IMMEDIATE).
@@ -76,6 +78,30 @@ inline const std::vector<std::vector<const char*>> kSteps = {
         " body TEXT NOT NULL,"
         " PRIMARY KEY (attempt, batch))",
     },
+    // 3: names held by their players' keys, games an operator hid, and what operators did.
+    {
+        "ALTER TABLE games ADD COLUMN name_key TEXT NOT NULL DEFAULT ''",
+        "ALTER TABLE games ADD COLUMN hidden INTEGER NOT NULL DEFAULT 0",
+        // The games kept before were named freely: their keys are the names in lower case.
+        "UPDATE games SET name_key = lower(name)",
+        "DROP INDEX games_by_board",
+        "CREATE INDEX games_by_board ON games"
+        " (board, day, hidden, score DESC, ticks, submitted, id)",
+        "CREATE INDEX games_by_name ON games (name_key)",
+        "CREATE TABLE players ("
+        " name_key TEXT PRIMARY KEY,"
+        " name TEXT NOT NULL,"
+        " key_hash TEXT NOT NULL,"
+        " banned INTEGER NOT NULL,"
+        " since TEXT NOT NULL)",
+        "CREATE TABLE admin_log ("
+        " id ID,"
+        " at TEXT NOT NULL,"
+        " who TEXT NOT NULL,"
+        " action TEXT NOT NULL,"
+        " target TEXT NOT NULL,"
+        " reason TEXT NOT NULL)",
+    },
 };
 inline const int kVersion = static_cast<int>(kSteps.size());
 
@@ -83,15 +109,19 @@ inline const int kVersion = static_cast<int>(kSteps.size());
 constexpr const char* kSqliteId = "INTEGER PRIMARY KEY AUTOINCREMENT";
 constexpr const char* kPostgresId = "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
 
-constexpr const char* kColumns = "id, name, score, level, lives, ticks, submitted, board, day";
+constexpr const char* kColumns =
+    "id, name, score, level, lives, ticks, submitted, board, day, hidden";
 // Rank on a board: one plus the games ahead, by score, then ticks, then submission, then number.
+// Hidden games are on no board: they rank nowhere and count for nothing.
 constexpr const char* kRank =
-    "SELECT (SELECT COUNT(*) FROM games WHERE board = $5 AND day = $6 AND score > $1)"
-    " + (SELECT COUNT(*) FROM games WHERE board = $5 AND day = $6 AND score = $1 AND"
+    "SELECT (SELECT COUNT(*) FROM games WHERE board = $5 AND day = $6 AND hidden = 0 AND"
+    " score > $1)"
+    " + (SELECT COUNT(*) FROM games WHERE board = $5 AND day = $6 AND hidden = 0 AND"
+    " score = $1 AND"
     " (ticks < $2 OR (ticks = $2 AND (submitted < $3 OR (submitted = $3 AND id < $4))))) + 1";
 constexpr const char* kPage =
-    "SELECT id, name, score, level, lives, ticks, submitted, board, day FROM games"
-    " WHERE board = $1 AND day = $2 ORDER BY score DESC, ticks, submitted, id"
+    "SELECT id, name, score, level, lives, ticks, submitted, board, day, hidden FROM games"
+    " WHERE board = $1 AND day = $2 AND hidden = 0 ORDER BY score DESC, ticks, submitted, id"
     " LIMIT $3 OFFSET $4";
 
 }  // namespace schema

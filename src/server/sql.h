@@ -60,6 +60,9 @@ class SqlConnection {
 // opened.
 std::unique_ptr<SqlConnection> open_sqlite(const std::string& path, std::string& error);
 std::unique_ptr<SqlConnection> open_postgres(const std::string& url, std::string& error);
+// A consistent copy of the SQLite database at `path` in `file` (made anew), taken while others
+// write to it (SQLite's online backup); false, with `error`, if it cannot be made.
+bool sqlite_backup(const std::string& path, const std::string& file, std::string& error);
 
 // A few connections for the server's threads to share, one thread a connection at a time.
 class SqlPool {

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 #include <unordered_map>
 
@@ -145,4 +146,40 @@ std::unique_ptr<SqlConnection> open_sqlite(const std::string& path, std::string&
         return nullptr;
     }
     return std::make_unique<SqliteConnection>(db);
+}
+
+bool sqlite_backup(const std::string& path, const std::string& file, std::string& error) {
+    sqlite3* from = nullptr;
+    sqlite3* to = nullptr;
+    const auto fail = [&](sqlite3* db) {
+        error = db != nullptr ? sqlite3_errmsg(db) : "cannot open";
+        sqlite3_close(from);
+        sqlite3_close(to);
+        return false;
+    };
+    if (sqlite3_open_v2(path.c_str(), &from, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        return fail(from);
+    }
+    sqlite3_busy_timeout(from, kBusyTimeoutMs);
+    std::remove(file.c_str());
+    if (sqlite3_open(file.c_str(), &to) != SQLITE_OK) {
+        return fail(to);
+    }
+    sqlite3_backup* copy = sqlite3_backup_init(to, "main", from, "main");
+    if (copy == nullptr) {
+        return fail(to);
+    }
+    // A few pages at a time, so that the servers' writers are held up for moments only; a write
+    // meanwhile starts the copy again, which ends all the same once the writes pause.
+    int result;
+    while ((result = sqlite3_backup_step(copy, 256)) == SQLITE_OK || result == SQLITE_BUSY ||
+           result == SQLITE_LOCKED) {
+        sqlite3_sleep(5);
+    }
+    sqlite3_backup_finish(copy);
+    if (result != SQLITE_DONE) {
+        return fail(to);
+    }
+    sqlite3_close(from);
+    return sqlite3_close(to) == SQLITE_OK;
 }

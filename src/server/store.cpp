@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "server/names.h"
 #include "server/schema.h"
 
 namespace {
@@ -23,6 +24,7 @@ Entry entry_of(const SqlRow& r) {
     e.submitted = r[6];
     e.board = r[7];
     e.day = r[8];
+    e.hidden = whole(r[9]) != 0;
     return e;
 }
 
@@ -61,11 +63,11 @@ Store::Store(std::unique_ptr<SqlPool> p) : pool(std::move(p)) {}
 std::pair<long long, bool> Store::insert_game(SqlConnection& c, const NewGame& game,
                                               const std::string& recording) {
     const std::vector<SqlRow> inserted = c.run(
-        "INSERT INTO games (content_hash, name, score, level, lives, ticks, submitted, board, day)"
-        " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (content_hash) DO NOTHING"
-        " RETURNING id",
+        "INSERT INTO games (content_hash, name, score, level, lives, ticks, submitted, board, day,"
+        " name_key) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)"
+        " ON CONFLICT (content_hash) DO NOTHING RETURNING id",
         {game.content_hash, game.name, game.score, game.level, game.lives, game.ticks,
-         game.submitted, game.board, game.day});
+         game.submitted, game.board, game.day, name_key(game.name)});
     if (inserted.empty()) {
         const std::vector<SqlRow> kept =
             c.run("SELECT id FROM games WHERE content_hash = $1", {game.content_hash});

@@ -26,6 +26,7 @@ struct Entry {
     long long rank = 0;     // on its board: 1 for the best (higher score, fewer ticks, earlier)
     std::string board;      // open, daily or uploaded
     std::string day;        // the daily board's day, "2026-12-08"; "" on the others
+    bool hidden = false;    // by an operator: on no board, its recording kept
 };
 
 // A verified game to keep.
@@ -62,6 +63,25 @@ struct Attempt {
     long long game = 0;     // the game it ranked, once it has
 };
 
+// A name as the board holds it.
+struct Player {
+    std::string name_key;  // the name as names are told apart (names.h)
+    std::string name;      // as it was first written
+    std::string key_hash;  // the slow hash of its player's key; "" when nobody holds it
+    bool banned = false;
+    std::string since;
+};
+
+// One thing an operator did.
+struct LogEntry {
+    long long id = 0;
+    std::string at;      // UTC
+    std::string who;     // the operator: a login name, or "http:ADDRESS"
+    std::string action;  // hide, unhide, ban, release
+    std::string target;  // the game's number or the name
+    std::string reason;
+};
+
 class Store {
   public:
     explicit Store(std::unique_ptr<SqlPool> pool);
@@ -88,8 +108,9 @@ class Store {
     // ranked attempt of its day. The attempt as kept.
     Attempt add_attempt(const Attempt& attempt);
     std::optional<Attempt> attempt(long long id);
-    // Attempts still live from one address.
+    // Attempts still live from one address; from all.
     long long live_attempts(const std::string& client);
+    long long live_attempts();
     // The bodies of batches from..to-1 of an attempt, in order.
     std::vector<std::string> batches(long long id, int from, int to);
     // Keeps the next batch of a live attempt with how far it has come; false if the attempt is
@@ -112,12 +133,35 @@ class Store {
     // Attempts live but unheard since `seen_before` expire, with `reason`; how many did.
     long long expire_attempts(long long seen_before, const std::string& reason);
 
+    // The holder of a name, if anyone holds it or it is banned.
+    std::optional<Player> player(const std::string& name_key);
+    // Holds the name for the key whose slow hash is `key_hash`, unless another key holds it
+    // already: the name as held then.
+    Player hold_name(const std::string& name_key, const std::string& name,
+                     const std::string& key_hash);
+
+    // What operators do, each written to the log with who did it and why. The games (hidden
+    // ones too) newest first, of a board and a name when given, from a day on.
+    std::vector<Entry> list_games(const std::string& board, const std::string& name_key,
+                                  const std::string& since, int limit);
+    // Takes a game off its board, its recording kept, or puts it back; false if there is no
+    // such game or it is so already.
+    bool hide(long long game, bool hidden, const std::string& who, const std::string& reason);
+    // Refuses the name any new game and hides its games; how many it hid.
+    long long ban(const std::string& name_key, const std::string& name, const std::string& who,
+                  const std::string& reason);
+    // Frees a name for a new key (a ban stays); false if nobody held it.
+    bool release(const std::string& name_key, const std::string& who, const std::string& reason);
+    std::vector<LogEntry> admin_log(int limit);
+
   private:
     long long rank_of(SqlConnection& c, const Entry& e);
     std::optional<Entry> entry_on(SqlConnection& c, const std::string& where,
                                   const SqlValue& value);
     std::pair<long long, bool> insert_game(SqlConnection& c, const NewGame& game,
                                            const std::string& recording);
+    void note(SqlConnection& c, const std::string& who, const std::string& action,
+              const std::string& target, const std::string& reason);
 
     std::unique_ptr<SqlPool> pool;
 };

@@ -98,6 +98,11 @@ long long Store::live_attempts(const std::string& client) {
             .at(0));
 }
 
+long long Store::live_attempts() {
+    SqlPool::Lease c(*pool);
+    return whole(c->run("SELECT COUNT(*) FROM attempts WHERE state = 'live'").at(0).at(0));
+}
+
 std::vector<std::string> Store::batches(long long id, int from, int to) {
     SqlPool::Lease c(*pool);
     std::vector<std::string> bodies;

@@ -52,3 +52,8 @@ void Workers::work(int nice) {
         job();
     }
 }
+
+size_t Workers::depth() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return queue.size();
+}

@@ -21,6 +21,8 @@ class Workers {
 
     // Queues `job`; false, doing nothing, if the queue is full.
     bool submit(std::function<void()> job);
+    // Jobs waiting.
+    size_t depth();
 
   private:
     void work(int nice);

@@ -28,7 +28,8 @@ Attempts& attempts() {
         }
         return s;
     }();
-    static Attempts kept(*store, Attempts::Rules{1LL << 50, 1LL << 50, 0});
+    static Players players(*store);
+    static Attempts kept(*store, players, Attempts::Rules{1LL << 50, 1LL << 50, 0});
     return kept;
 }
 
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // would turn the rest away.
     static long inputs = 0;
     const Answer dealt = attempts().create(ask, "fuzz-" + std::to_string(++inputs));
-    expect_api_answer(dealt, {201, 400, 422, 429});
+    expect_api_answer(dealt, {201, 400, 403, 422, 429});
     std::vector<std::string> batches;
     while (at != std::string::npos) {
         const size_t next = input.find('\x01', at + 1);
