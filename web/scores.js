@@ -17,11 +17,11 @@
   var dayField = document.getElementById('board-day');
   var shownBoard = 'open';
 
-  // While a name is typed, its keys go to the field, not to the game (the game's keyboard
-  // listener sits on the window; this one was there first).
+  // While a name or a key's code is typed, its keys go to the field, not to the game (the
+  // game's keyboard listener sits on the window; this one was there first).
   ['keydown', 'keyup', 'keypress'].forEach(function (type) {
     window.addEventListener(type, function (event) {
-      if (event.target === nameField) {
+      if (event.target.tagName === 'INPUT' && event.target.type === 'text') {
         event.stopImmediatePropagation();
       }
     }, true);

@@ -64,7 +64,8 @@ int submit_recording(const std::string& path, const std::string& name, const std
     // The name belongs to the player whose key it first came with (player_key.h).
     std::vector<std::string> headers;
     std::string error;
-    if (const std::optional<ScoreFolder> folder = ScoreFolder::open(error)) {
+    const std::optional<ScoreFolder> folder = ScoreFolder::open(error);
+    if (folder) {
         if (const std::optional<std::string> key = player_key(*folder, error)) {
             headers.push_back("X-Velmora-Key: " + *key);
         }
@@ -75,6 +76,9 @@ int submit_recording(const std::string& path, const std::string& name, const std
     if (!reply.reached || (reply.status != 200 && reply.status != 201) || !answer.is_object() ||
         !answer.contains("rank")) {
         return failure(server, reply, err);
+    }
+    if (folder) {
+        remember_player_name(*folder, answer.value("name", name));  // the key holds it now
     }
     std::fprintf(out, "%s rank %lld on %s: %s, score %lld, level %lld, %lld ticks\n",
                  reply.status == 201 ? "verified:" : "already there:", answer.value("rank", 0LL),

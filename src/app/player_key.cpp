@@ -110,6 +110,10 @@ std::string player_name(const ScoreFolder& folder) {
     return offered.empty() ? "Player" : offered;
 }
 
+void remember_player_name(const ScoreFolder& folder, const std::string& name) {
+    folder.write_private(kNameFile, name + "\n");
+}
+
 std::string key_code(const std::string& key, const std::string& name) {
     std::string bytes;
     for (size_t i = 0; i + 1 < key.size(); i += 2) {

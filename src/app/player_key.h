@@ -19,6 +19,8 @@ bool keep_player_key(const ScoreFolder& folder, const std::string& key, std::str
 // The name this player's games go under: the one its key came with (player-name, from
 // --import-key), else the one the high-score table used last, else the login name.
 std::string player_name(const ScoreFolder& folder);
+// The name this player's games now go under (one the server took with its key).
+void remember_player_name(const ScoreFolder& folder, const std::string& name);
 
 // "VK1-ABCD-EFGH-...-WXYZ": the key (64 hex digits) and the name, and its check group.
 std::string key_code(const std::string& key, const std::string& name);
