@@ -123,11 +123,15 @@ fuzz: deps-fuzz $(FUZZ_BUILD)/CMakeCache.txt
 deps-package:
 	@scripts/install-deps package
 
-# Builds the .deb, then installs it, plays the installed game in a real window, and removes it.
+# Builds the game's .deb and the server's; as root then installs the game's, plays it in a real
+# window and removes it, and installs the server's, plays a game against it (started by its
+# unit's own command line) and purges it.
 package: deps-package build
-	rm -f $(BUILD)/velmora_*.deb
+	rm -f $(BUILD)/velmora_*.deb $(BUILD)/velmora-server_*.deb
 	cd $(BUILD) && cpack -G DEB
+	scripts/server-deb $(BUILD)
 	scripts/check-package $(BUILD)
+	scripts/check-server-package $(BUILD) $$( [ "$$(id -u)" -eq 0 ] && echo --install )
 
 # velmora-server under wrk: verifications a second, the score table with 100,000 games on SQLite
 # and PostgreSQL, memory (docs/performance.md).
