@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/players.h"
 #include "server/store.h"
 
 namespace {
@@ -33,8 +34,9 @@ std::string fresh_database(const std::string& engine) {
     }
     const char* url = std::getenv("VELMORA_TEST_POSTGRES");
     PGconn* db = PQconnectdb(url);
-    PQclear(PQexec(db, "DROP TABLE IF EXISTS admin_log, players, attempt_batches, attempts, secrets, "
-                       "board_totals, recordings, games, stats, schema_version"));
+    PQclear(PQexec(db,
+                   "DROP TABLE IF EXISTS admin_log, players, attempt_batches, attempts, secrets, "
+                   "board_totals, recordings, games, stats, schema_version"));
     PQfinish(db);
     return url;
 }
@@ -155,6 +157,66 @@ TEST_P(StoreTest, MakesItsSchemaOnceAndRefusesANewerOne) {
     }
     EXPECT_EQ(open_store(url, 1, error), nullptr);
     EXPECT_NE(error.find("newer than this server's"), std::string::npos) << error;
+}
+
+TEST_P(StoreTest, ANameIsItsFirstKeysUntilAnOperatorFreesIt) {
+    Players players(*store);
+    const std::string a(64, 'a'), b(64, 'b');
+    const struct {
+        const char* act;  // "send NAME KEY", "ban NAME", "release NAME"
+        const char* name;
+        const std::string* key;
+        const char* refused;  // "" when it may
+    } steps[] = {
+        {"send", "Zoë", nullptr, ""},  // nobody holds it, and no key takes it
+        {"send", "Zoë", &b, ""},       // b takes it
+        {"send", "ZOË", &a, "belongs to another player"},
+        {"send", "zoë", nullptr, "belongs to another player"},
+        {"send", "ＺＯË", &b, ""},
+        {"release", "Zoë", nullptr, ""},
+        {"send", "Zoë", &a, ""},  // free again: a takes it
+        {"send", "Zoë", &b, "belongs to another player"},
+        {"ban", "zoë", nullptr, ""},
+        {"send", "Zoë", &a, "is banned"},
+        {"release", "Zoë", nullptr, ""},
+        {"send", "Zoë", &b, "is banned"},  // released, still banned
+    };
+    for (const auto& step : steps) {
+        const std::string act = step.act;
+        if (act == "send") {
+            const std::string said = players.admit(step.name, step.key ? *step.key : "");
+            EXPECT_EQ(
+                said.find(step.refused) != std::string::npos && (said.empty() == !*step.refused),
+                true)
+                << step.name << " with " << (step.key ? step.key->substr(0, 1) : "no key") << ": "
+                << said;
+        } else if (act == "ban") {
+            store->ban("zoë", step.name, "test", "why");
+        } else {
+            store->release("zoë", "test", "why");
+        }
+    }
+    // Eight players at once, each on a store of its own, each with a key of its own, after one
+    // name nobody holds: one gets it.
+    std::atomic<int> admitted{0};
+    std::vector<std::thread> racers;
+    for (int i = 0; i < 8; ++i) {
+        racers.emplace_back([&, i] {
+            std::string why;
+            std::unique_ptr<Store> own = open_store(url, 1, why);
+            ASSERT_NE(own, nullptr) << why;
+            Players mine(*own);
+            admitted += mine.admit("Race", std::string(63, 'c') + std::to_string(i)).empty();
+        });
+    }
+    for (std::thread& t : racers) {
+        t.join();
+    }
+    EXPECT_EQ(admitted, 1);
+    const std::vector<LogEntry> log = store->admin_log(10);
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].action, "release");
+    EXPECT_EQ(log[1].action, "ban");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StoreTest, ::testing::Values("sqlite", "postgres"),
