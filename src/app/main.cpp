@@ -1,5 +1,6 @@
 // Velmora on the desktop: the one game, and the shell that runs it in a window. Everything after
 // glutMainLoop happens in a callback, one at a time, on this one thread.
+#include "app/refresh_rate.h"
 #include "app/shell.h"
 #include "game/game.h"
 
@@ -7,5 +8,7 @@
 Game jogo;
 
 int main(int argc, char** argv) {
-    return run_shell(argc, argv, jogo, Platform{});
+    Platform desktop;
+    desktop.refresh_rate = display_refresh_rate;
+    return run_shell(argc, argv, jogo, desktop);
 }

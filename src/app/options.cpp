@@ -19,7 +19,8 @@ const LongOption kLongOptions[] = {
     {"play", true},    {"headless", false},    {"mute", false},      {"volume", true},
     {"scores", false}, {"no-scores", false},   {"submit", true},     {"name", true},
     {"server", true},  {"leaderboard", false}, {"ranked", false},    {"daily", false},
-    {"board", true},   {"export-key", false},  {"import-key", true},
+    {"board", true},   {"export-key", false},  {"import-key", true}, {"frames", true},
+    {"palette", true},
 };
 
 // glutInit's options, as freeglut reads them, and whether each takes a value.
@@ -86,6 +87,16 @@ void apply(Options& options, const std::string& name, const std::string& value) 
         options.ranked = true;
     } else if (name == "daily") {
         options.daily = true;
+    } else if (name == "frames") {
+        if (value != "smooth" && value != "designed") {
+            options.error = "invalid frames '" + value + "': expected smooth or designed";
+        }
+        options.frames = value == "smooth";
+    } else if (name == "palette") {
+        if (value != "designed" && value != "colour-blind") {
+            options.error = "invalid palette '" + value + "': expected designed or colour-blind";
+        }
+        options.palette = value == "colour-blind";
     } else if (name == "export-key") {
         options.export_key = true;
     } else if (name == "import-key") {

@@ -15,7 +15,9 @@ struct Options {
     std::string play;              // --play FILE
     bool headless = false;         // --headless, with --play
     bool mute = false;             // --mute: start with the sound off (m turns it on)
-    int volume = 70;               // --volume N, 0 to 100
+    std::optional<int> volume;     // --volume N, 0 to 100 (else the settings', 70)
+    std::optional<bool> frames;    // --frames=smooth (true) or designed (false)
+    std::optional<bool> palette;   // --palette=colour-blind (true) or designed (false)
     bool scores = false;           // --scores: print the high-score table
     bool no_scores = false;        // --no-scores: keep none
     std::string submit;            // --submit FILE, with --name NAME

@@ -45,6 +45,7 @@ void Session::tick() {
     }
     const bool was_over = game.get_game_over();
     game.update();
+    frame_due = true;
     const bool ended = !was_over && game.get_game_over();
     game_ticks += was_over ? 0 : 1;
     if (recorder) {
@@ -62,28 +63,59 @@ void Session::tick() {
     }
 }
 
+void Session::show_as(bool smooth_, const Look& look_, std::function<long()> clock_) {
+    smooth = smooth_ && clock_;
+    look = look_;
+    clock = std::move(clock_);
+    pictured = smooth || look.colour_blind || look.line_px != 1;
+}
+
+void Session::record_frame() {
+    if (recorder) {
+        recorder->draw();
+    }
+    if (live && !game.get_game_over()) {
+        live->draw();
+    }
+    if (each_game && !game.get_game_over()) {
+        each_game->draw();
+    }
+}
+
+void Session::picture_field(long now) {
+    // The frame a tick makes, once, whatever number of pictures follow it: the game sees one
+    // frame a tick, as in the designed game.
+    if (frame_due) {
+        game.draw_unseen();
+        record_frame();
+        picture.framed(game);
+        frame_due = false;
+        framed_at = now;
+    }
+    const float since = smooth ? static_cast<float>(now - framed_at) / 50 : 0;
+    game.display_text();
+    picture.draw(game, since < 0 ? 0 : since > 1 ? 1 : since, look);
+}
+
 void Session::display() {
     glClear(GL_COLOR_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    if (is_paused || watched) {
+    if (watched || (is_paused && !pictured)) {
         // Drawing for real would age the bullets and count the blink: the still picture
         // leaves the game exactly where the pause found it.
         game.draw_still();
-        if (is_paused) {
-            draw_paused();
-        }
+    } else if (is_paused) {
+        game.display_text();
+        picture.draw(game, 0, look);
+    } else if (pictured) {
+        picture_field(clock ? clock() : 0);
     } else {
         game.draw();
-        if (recorder) {
-            recorder->draw();
-        }
-        if (live && !game.get_game_over()) {
-            live->draw();
-        }
-        if (each_game && !game.get_game_over()) {
-            each_game->draw();
-        }
+        record_frame();
+    }
+    if (is_paused) {
+        draw_paused();
     }
     if (is_muted) {
         draw_muted();
@@ -94,6 +126,9 @@ void Session::display() {
     if (scores && scores->showing()) {
         scores->draw();
     }
+    if (overlay_drawn) {
+        overlay_drawn();
+    }
     glutSwapBuffers();
 }
 
@@ -102,7 +137,12 @@ void Session::key(unsigned char pressed) {
         scores->key(pressed);
         return;
     }
-    const unsigned char key = designed_key(pressed);
+    if (const std::optional<Action> action = keys.action_of(Key{false, pressed})) {
+        act(KeyMap::designed_key(*action));
+    }
+}
+
+void Session::act(unsigned char key) {
     if (key == 'p') {
         is_paused = !is_paused;
         return;
@@ -146,18 +186,11 @@ void Session::finish() {
 }
 
 void Session::special(int key) {
-    switch (key) {
-        case GLUT_KEY_LEFT:
-            Session::key('a');
-            break;
-        case GLUT_KEY_RIGHT:
-            Session::key('d');
-            break;
-        case GLUT_KEY_UP:
-            Session::key('w');
-            break;
-        default:
-            break;
+    if (scores && scores->asking_name()) {
+        return;
+    }
+    if (const std::optional<Action> action = keys.action_of(Key{true, key})) {
+        act(KeyMap::designed_key(*action));
     }
 }
 
@@ -215,22 +248,6 @@ void Session::start_game(unsigned s) {
     }
     if (each_game) {
         each_game->new_game(s, game);
-    }
-}
-
-unsigned char designed_key(unsigned char key) {
-    switch (key) {
-        case 'A':
-        case 'D':
-        case 'W':
-        case 'Q':
-        case 'P':
-        case 'M':
-            return static_cast<unsigned char>(key - 'A' + 'a');
-        case ' ':
-            return 'q';
-        default:
-            return key;
     }
 }
 

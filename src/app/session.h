@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "app/keymap.h"
+#include "app/picture.h"
 #include "game/game.h"
 #include "replay/replay_file.h"
 
@@ -37,9 +39,17 @@ class Session {
     // Where the seeds of games started with Enter come from (a ranked game's server, which
     // deals each), in place of --seed or the clock.
     void deal_seeds(std::function<unsigned()> dealer) { next_seed = std::move(dealer); }
+    // How the field is shown (settings.h): the designed frame a tick, with neither; pictures
+    // between the frames too, with `smooth` (the time from `clock`, in ms); in the look's
+    // palette and line width. The game is the same under any.
+    void show_as(bool smooth, const Look& look, std::function<long()> clock);
+    // The keys the player chose.
+    void use_keys(const KeyMap& map) { keys = map; }
     // A line or two shown at the top of the field, over everything (a ranked game's standing),
     // asked for at every frame; "" shows nothing.
     void show_banner(std::function<std::string()> banner) { banner_text = std::move(banner); }
+    // Drawn over everything at every frame and picture (the settings screen).
+    void show_overlay(std::function<void()> overlay) { overlay_drawn = std::move(overlay); }
     // Keeps a high-score table with `scores` (the desktop's): each game recorded to its folder,
     // and at each game's end its name asked for or the table shown, which take the keys and
     // the screen until Enter.
@@ -64,8 +74,15 @@ class Session {
     // on. Paused, only p and m act.
     // Space and the upper-case A, D, W, Q and P (Caps Lock, Shift) are those keys exactly.
     void key(unsigned char key);
-    // A special key from the keyboard: the arrows left, right and up are a, d and w exactly.
+    // A special key from the keyboard: by default the arrows left, right and up are a, d and w.
     void special(int key);
+    // The action a key stands for under the player's keys, if any (the shell's own among them:
+    // full screen, settings).
+    std::optional<Action> action_of(Key key) const { return keys.action_of(key); }
+    // The first key of an action.
+    Key keys_of(Action action) const {
+        return keys.keys_of(action).empty() ? Key{} : keys.keys_of(action).front();
+    }
     // Pauses, unless paused already: the window went out of sight. Only p resumes.
     void pause() { is_paused = true; }
 
@@ -92,6 +109,11 @@ class Session {
   private:
     void start_new_game();
     void start_game(unsigned seed);
+    // A designed key: a, d, w, q, p, m or Enter, as key() takes them after the player's keys.
+    void act(unsigned char key);
+    // The frame of a tick, and the pictures: the frame made unseen and the field pictured.
+    void picture_field(long now);
+    void record_frame();
 
     Game& game;
     std::optional<unsigned> seed;
@@ -102,17 +124,22 @@ class Session {
     bool live_games = false;              // each game's text kept, for a ranked game's client
     std::function<unsigned()> next_seed;  // deals new games' seeds, if set
     std::function<std::string()> banner_text;
+    std::function<void()> overlay_drawn;
     std::unique_ptr<ScoreKeeper> scores;  // each game kept in the score table's folder
     long game_ticks = 0;                  // ticks of the game in play
     std::unique_ptr<Replay> watched;
     std::optional<unsigned> current_seed;
     bool is_paused = false;
     bool is_muted = false;
+    KeyMap keys;
+    bool smooth = false;
+    bool pictured = false;  // the picture layer draws (smooth, or another look than designed)
+    Look look;
+    std::function<long()> clock;
+    Picture picture;
+    bool frame_due = true;  // a tick (or the start) has come since the last frame
+    long framed_at = 0;
 };
-
-// The designed key a key stands for: A, D, W, Q, P (and M) for their lower-case letters, Space
-// for q; any other key as it is.
-unsigned char designed_key(unsigned char key);
 
 // The largest square that fits a window of width by height pixels, centred: the field keeps
 // its shape and the rest of the window stays black.

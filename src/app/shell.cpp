@@ -3,6 +3,9 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -12,9 +15,11 @@
 #include "app/options.h"
 #include "app/pacer.h"
 #include "app/player_key.h"
+#include "app/preferences.h"
 #include "app/ranked_play.h"
 #include "app/score_keeper.h"
 #include "audio/audio.h"
+#include "game/hud.h"
 #include "replay/recorder.h"
 #include "replay/replay.h"
 
@@ -29,17 +34,97 @@ std::unique_ptr<Session> session;
 std::unique_ptr<Audio> audio;  // none for a replay without a window
 Pacer pacer;
 std::optional<unsigned> own_seed;  // the seed of a game set up with one, started with the window
+Preferences prefs;
+bool idling = false;   // pictures between frames are asked for
+bool sampled = false;  // the window is multisampled
+constexpr double kTickMs = 50;
+int refresh_hz = 60;   // the desktop display's, where it can tell
+double ticked_at = 0;  // ms, steady clock: the last tick, and the last picture shown
+double pictured_at = 0;
 
 void closing() {
     window_closed = true;
 }
 
-void special(int key, int /*x*/, int /*y*/) {
+long now_ms() {
+    return glutGet(GLUT_ELAPSED_TIME);
+}
+
+// A key or a special key: to the settings screen while it is open; the shell's own actions
+// (full screen, settings); anything else to the session, whose m is kept with the settings.
+void pressed(Key key) {
     player_acted();
-    if (key == GLUT_KEY_F11) {
+    if (prefs.screen_open()) {
+        prefs.key(key);
+        return;
+    }
+    const std::optional<Action> action = session->action_of(key);
+    if (action == Action::kFullScreen) {
         glutFullScreenToggle();
+    } else if (action == Action::kSettings && platform.keeps_settings) {
+        session->pause();
+        prefs.open_screen();
     } else {
-        session->special(key);
+        const bool muted = session->muted();
+        key.special ? session->special(key.code)
+                    : session->key(static_cast<unsigned char>(key.code));
+        if (muted != session->muted()) {
+            prefs.sound(!session->muted());
+        }
+    }
+}
+
+void special(int key, int /*x*/, int /*y*/) {
+    pressed(Key{true, key});
+}
+
+double now_exact_ms() {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Pictures between frames, as often as the display shows them: the page's toolkit asks at
+// each animation frame; the desktop's at most at the refresh rate, sleeping between. Each tick
+// draws its own picture, so the last one before it is left out when it would come less than
+// half a refresh before the tick's: 60 Hz shows three a tick, the tick's and two more.
+void idle() {
+    if (window_closed) {
+        return;
+    }
+    if (!platform.paces_pictures) {
+        glutPostRedisplay();
+        return;
+    }
+    const double period = 1000.0 / refresh_hz;
+    const double now = now_exact_ms();
+    const bool room = now - ticked_at + period / 2 <= kTickMs;
+    if (session->paused() || !room || now - pictured_at < period) {
+        usleep(session->paused() ? 10000 : 1000);  // a paused field changes only with a key
+        return;
+    }
+    glutPostRedisplay();
+}
+
+// The idle callback and multisampling follow the frames setting.
+void follow_settings() {
+    const bool smooth = prefs.smooth();
+    if (smooth != idling) {
+        glutIdleFunc(smooth ? idle : nullptr);
+        idling = smooth;
+    }
+    if (sampled) {
+        smooth ? glEnable(GL_MULTISAMPLE) : glDisable(GL_MULTISAMPLE);
+    }
+}
+
+void overlay() {
+    if (prefs.screen_open()) {
+        prefs.draw_screen();
+    } else if (session->paused() && platform.keeps_settings) {
+        glColor3f(0, 1, 0);
+        desenhar_str(
+            -0.3f, -0.1f,
+            ("settings: " + KeyMap::key_name(session->keys_of(Action::kSettings))).c_str());
     }
 }
 
@@ -54,10 +139,11 @@ void window_status(int status) {
 void reshape(int width, int height) {
     const Viewport view = square_viewport(width, height);
     glViewport(view.x, view.y, view.side, view.side);
+    prefs.viewport(view.side, platform.pixel_ratio ? platform.pixel_ratio() : 1);
 }
 
-void open_audio(const Options& options) {
-    audio = Audio::open(options.volume, stderr);
+void open_audio() {
+    audio = Audio::open(prefs.current().volume, stderr);
     if (platform.sound_after_first_key) {
         audio->hold_until_started();
     }
@@ -67,7 +153,7 @@ void open_audio(const Options& options) {
 std::optional<int> set_up(const Options& options, Game& game) {
     game_in_play = &game;
     session = std::make_unique<Session>(game, options.seed);
-    session->set_muted(options.mute);
+    prefs.load(options, platform.keeps_settings ? settings_path() : "", stderr);
     std::string error;
     if (!options.play.empty()) {
         ReplayFile file;
@@ -117,14 +203,20 @@ std::optional<int> set_up(const Options& options, Game& game) {
 
 // Once the window is open: a display that cannot be opened ends the program in the toolkit,
 // and must leave no recording of a game that was never played.
-void begin(const Options& options) {
+void begin() {
     if (const std::optional<unsigned> dealt = first_ranked_seed(stderr)) {
         own_seed = dealt;
     }
     if (own_seed) {
         session->start(*own_seed);
     }
-    open_audio(options);
+    open_audio();
+    if (platform.refresh_rate && platform.refresh_rate() > 0) {
+        refresh_hz = platform.refresh_rate();
+    }
+    prefs.apply(*session, audio.get(), now_ms);
+    session->show_overlay(overlay);
+    follow_settings();
 }
 
 // --scores, --submit and --leaderboard: said and done without a window.
@@ -157,6 +249,10 @@ Session* running_session() {
     return session.get();
 }
 
+Preferences& running_preferences() {
+    return prefs;
+}
+
 void player_acted() {
     if (audio) {
         audio->start();
@@ -171,6 +267,7 @@ void init() {
 }
 
 void display() {
+    pictured_at = now_exact_ms();
     session->display();
 }
 
@@ -183,6 +280,8 @@ void update(int /*value*/) {
         return;
     }
     glutPostRedisplay();
+    ticked_at = now_exact_ms();
+    follow_settings();
     session->tick();
     ranked_tick(*session);
     audio->after_tick(*game_in_play, session->paused(), session->muted());
@@ -195,12 +294,12 @@ void update(int /*value*/) {
 
 // The pointer position is not used.
 void keyboard(unsigned char key, int /*x*/, int /*y*/) {
-    player_acted();
-    if (key == kEscape) {
+    if (key == kEscape && !prefs.screen_open()) {
+        player_acted();
         glutLeaveMainLoop();
         return;
     }
-    session->key(key);
+    pressed(Key{false, key});
 }
 
 int run_shell(int argc, char** argv, Game& game, const Platform& on) {
@@ -225,6 +324,16 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
 
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+    // Smooth outlines from a multisampled window, where the system has one; the designed
+    // frames draw on one as on any (multisampling is off while they are shown).
+    if (platform.multisample) {
+        glutSetOption(GLUT_MULTISAMPLE, 4);
+        glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_MULTISAMPLE);
+        sampled = glutGet(GLUT_DISPLAY_MODE_POSSIBLE) != 0;
+        if (!sampled) {
+            glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+        }
+    }
     glutInitWindowSize(500, 500);  // the first frame already fills the window
     glutCreateWindow("Velmora");
     glutDisplayFunc(display);
@@ -238,7 +347,7 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
     glutCloseFunc(closing);
     init();
-    begin(options);
+    begin();
     glutMainLoop();
 
     end_ranked(*session, game, stdout);

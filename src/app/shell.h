@@ -19,6 +19,18 @@ struct Platform {
     bool keeps_scores = true;
     // Keep each game's recording as it grows, for a ranked game's client (the page's script).
     bool records_live = false;
+    // Keep the settings in the user's config folder, with a settings screen on the field (the
+    // page keeps its own, in its storage, with a dialog of its own).
+    bool keeps_settings = true;
+    // Pictures between frames: paced by the program up to the display's refresh rate (the
+    // desktop), or drawn whenever the toolkit asks (the page's requestAnimationFrame).
+    bool paces_pictures = true;
+    // The display's refresh rate (0 when unknown: 60 is assumed), and device pixels a CSS
+    // pixel.
+    int (*refresh_rate)() = nullptr;
+    float (*pixel_ratio)() = nullptr;
+    // Ask the toolkit for a multisampled window, for smooth outlines (the page asks its canvas).
+    bool multisample = true;
 };
 
 // Runs the game; returns the exit status.
@@ -26,6 +38,9 @@ int run_shell(int argc, char** argv, Game& game, const Platform& platform);
 
 // The session the callbacks drive, once run_shell has set it up; null before.
 Session* running_session();
+// The player's settings at play (the page hands its own over).
+class Preferences;
+Preferences& running_preferences();
 
 // The player has pressed a key, or a control that stands for one: sound may start.
 void player_acted();

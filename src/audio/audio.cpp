@@ -195,3 +195,9 @@ void Audio::silence() {
         alSourceStop(source);
     }
 }
+
+void Audio::set_volume(int volume) {
+    if (context != nullptr) {
+        alListenerf(AL_GAIN, std::clamp(volume, 0, 100) / 100.0f);
+    }
+}

@@ -32,6 +32,8 @@ class Audio {
     // Holds every sound until start (a page may not play before the player has acted).
     void hold_until_started() { started = false; }
     void start() { started = true; }
+    // The volume, 0 to 100, from now on.
+    void set_volume(int volume);
 
     // One sound alone, as the game plays it, at the field's x (-1 left, 1 right).
     void play(Sound id, float x = 0, float pitch = 1);

@@ -19,7 +19,7 @@ class Game {
     // Head-up text first, then the world over it.
     void draw();
     // The level, score, lives and speed, and "GAME OVER" once the game has ended.
-    void display_text();
+    void display_text() const;
     // The world alone: everything a frame changes in the game, with no text. A replay without
     // a window draws this way.
     void draw_world() { world.draw(); }
@@ -51,7 +51,7 @@ class Game {
 
   private:
     friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
-    friend struct GameProbe;  // test access to the world and the counters
+    friend struct GameProbe;     // test access to the world and the counters
 
     UniverseG world;
     int game_over;  // 0 while the game runs, 1 once it has ended, until a new game

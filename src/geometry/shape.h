@@ -10,6 +10,11 @@
 #include "geometry/segment_probe.h"
 #include "geometry/vector.h"
 
+// A body's colour, components 0 to 1.
+struct Color {
+    float r, g, b;
+};
+
 class Shape {
   public:
     // White, at rest, unrotated, with no points and no forces. Position, mass and draw mode are
@@ -40,6 +45,12 @@ class Shape {
 
     // The world outline as of the last draw; empty if the shape was never drawn.
     std::vector<Vector> get_points_transf() const;
+    // A picture of the body between two frames reads these, changing nothing: the outline of
+    // the last draw (empty before the first), the model it is made from, and how it is drawn.
+    const std::vector<Vector>& outline() const { return points_transf; }
+    const std::vector<Vector>& model() const { return points; }
+    Color color() const { return Color{r, g, b}; }
+    int primitive() const { return draw_mode; }
     Vector get_position() const { return position; }
     float get_body_angle() const { return body_angle; }
     float get_mass() const { return mass; }

@@ -72,9 +72,13 @@ bool Ship::shows_in_this_draw() {
 }
 
 void Ship::redraw() const {
-    // A blink shows the ship on the draws that leave a count divisible by 5; a blink that has
-    // not drawn yet (count 0) follows a draw in play.
-    if (state == kInPlay || (state == kBlinking && blink_count % 5 == 0)) {
+    if (shown()) {
         Shape::redraw();
     }
+}
+
+bool Ship::shown() const {
+    // A blink shows the ship on the draws that leave a count divisible by 5; a blink that has
+    // not drawn yet (count 0) follows a draw in play.
+    return state == kInPlay || (state == kBlinking && blink_count % 5 == 0);
 }

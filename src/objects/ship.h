@@ -31,6 +31,8 @@ class Ship : public Shape {
     void draw_unseen();
     // The outline again where the last draw left it, if that draw showed the ship.
     void redraw() const;
+    // Whether the last draw showed the ship (a blink hides it on four draws of five).
+    bool shown() const;
 
     // The body, the state and the blink's count (see Shape::visit_state).
     template <typename Sink>

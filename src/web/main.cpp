@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/preferences.h"
 #include "app/shell.h"
 #include "game/game.h"
 #include "replay/reader.h"
@@ -12,6 +13,11 @@
 
 // The one game, built before main: the world exists before the canvas does.
 Game jogo;
+
+// The page's side of the settings: the screen's device pixels a CSS pixel, and where the page
+// keeps what the game changed.
+EM_JS(double, pixel_ratio, (), { return window.devicePixelRatio || 1; });
+EM_JS(void, keep_settings, (const char* text), { Velmora.keepSettings(UTF8ToString(text)); });
 
 namespace {
 
@@ -40,8 +46,12 @@ int main(int argc, char** argv) {
     page.record_in_memory = true;
     page.exit_after_replay = false;
     page.sound_after_first_key = true;
-    page.keeps_scores = false;  // the page keeps its own table, in the browser's storage
-    page.records_live = true;   // its ranked games are streamed by its script (ranked.js)
+    page.keeps_scores = false;    // the page keeps its own table, in the browser's storage
+    page.records_live = true;     // its ranked games are streamed by its script (ranked.js)
+    page.keeps_settings = false;  // in the page's storage, changed in its Settings dialog
+    page.paces_pictures = false;  // requestAnimationFrame paces them
+    page.multisample = false;     // the page makes the canvas's context, antialiased or not
+    page.pixel_ratio = [] { return static_cast<float>(pixel_ratio()); };
     return run_shell(argc, argv, jogo, page);
 }
 
@@ -101,6 +111,13 @@ EMSCRIPTEN_KEEPALIVE void velmora_play(unsigned seed) {
     if (Session* session = running_session()) {
         session->play_now(seed);
     }
+}
+
+// The player's settings, as the page keeps them (settings.h's text); false if it is not such a
+// text. Changes the game makes itself (m) go back to the page's storage.
+EMSCRIPTEN_KEEPALIVE int velmora_settings(const char* text) {
+    return running_preferences().adopt(
+        text, [](const std::string& kept) { keep_settings(kept.c_str()); });
 }
 
 // A key as the keyboard would give it, from the page's own controls.

@@ -56,6 +56,24 @@ class UniverseG {
     std::list<Asteroid*> get_asteroids() const;
     // The invaders in play, likewise, to look at.
     std::list<const Invader*> get_invaders() const;
+    // Every body in play, to look at, in the order draw draws them: f(const Particle&) for each
+    // star, then f(const Bullet&), f(const Asteroid&), f(const Invader&), and f(const Ship&).
+    template <typename F>
+    void visit_bodies(F&& f) const {
+        for (const auto& p : particles) {
+            f(static_cast<const Particle&>(*p));
+        }
+        for (const auto& b : bullets) {
+            f(static_cast<const Bullet&>(*b));
+        }
+        for (const auto& a : asteroids) {
+            f(static_cast<const Asteroid&>(*a));
+        }
+        for (const auto& i : invaders) {
+            f(static_cast<const Invader&>(*i));
+        }
+        f(static_cast<const Ship&>(*ship));
+    }
     // What has happened: shots, thrust, hits, rocks broken (see events.h). Only the world writes
     // it; nothing in the game reads it.
     const EventLog& get_events() const { return events; }
@@ -73,7 +91,7 @@ class UniverseG {
 
   private:
     friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
-    friend struct WorldProbe;  // test access to the lists and counters
+    friend struct WorldProbe;    // test access to the lists and counters
 
     // The steps of update, in the order it runs them.
     void spawn_invaders();

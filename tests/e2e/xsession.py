@@ -230,7 +230,8 @@ class Xvfb:
         # Games on this display keep their scores in a folder of their own, empty at the start,
         # never in the tester's.
         self.data = tempfile.mkdtemp(prefix="velmora-data-")
-        self.env = dict(os.environ, DISPLAY=":" + number.decode(), XDG_DATA_HOME=self.data)
+        self.env = dict(os.environ, DISPLAY=":" + number.decode(), XDG_DATA_HOME=self.data,
+                        XDG_CONFIG_HOME=os.path.join(self.data, "config"))
         self.env.pop("WAYLAND_DISPLAY", None)
 
     def run(self, *args, check=True):
@@ -248,10 +249,13 @@ class Xvfb:
 
 class Game:
     """The game in its own window on `x`, moved to `at` (None: left where it opened). Times are
-    seconds since it appeared."""
+    seconds since it appeared. It shows the designed frames, one a tick, unless `args` choose
+    the frames."""
 
     def __init__(self, x, binary, args=(), at=(0, 0), env=None):
         self.x = x
+        if not any(a.startswith("--frames") for a in args):
+            args = ["--frames=designed", *args]
         self.proc = subprocess.Popen([binary, *args], env=dict(x.env, **(env or {})),
                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         began = time.time()
@@ -268,6 +272,8 @@ class Game:
             if time.time() > began + 30:
                 raise RuntimeError("no window titled Velmora appeared in 30 s")
             time.sleep(0.02)
+        # Found as soon as it exists, it is mapped a moment later: keys and focus need it shown.
+        wait_for(lambda: "IsViewable" in x.run("xwininfo", "-id", self.window, check=False), 10.0)
         self.first_size = self.size()
         # Without a window manager the window sits at (-1, -1) until moved.
         if at is not None:
