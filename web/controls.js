@@ -10,7 +10,12 @@
   // Held controls act as held keys do: once at once, then 25 times a second after 0.4 s.
   // Several can be held together; a control held by several sources (two fingers, a finger
   // and a gamepad) acts once. Pause acts once a press: repeating, it would undo itself.
-  var keys = { left: 'a', right: 'd', thrust: 'w', fire: 'q', pause: 'p' };
+  var ACTIONS = ['left', 'right', 'thrust', 'fire', 'pause', 'mute'];
+  var act = function (action) {
+    if (V.loaded()) {
+      Module._velmora_action(ACTIONS.indexOf(action));
+    }
+  };
   var held = {};
   var press = function (action, source) {
     var h = held[action] || (held[action] = { sources: {}, count: 0, timer: null });
@@ -21,12 +26,12 @@
     if (++h.count > 1) {
       return;
     }
-    V.key(keys[action]);
+    act(action);
     if (action === 'pause') {
       return;
     }
     var repeat = function () {
-      V.key(keys[action]);
+      act(action);
       h.timer = setTimeout(repeat, 40);
     };
     h.timer = setTimeout(repeat, 400);
@@ -50,7 +55,7 @@
   // The sound: off and on, as m does; the button shows which.
   var mute = document.getElementById('mute');
   mute.addEventListener('click', function () {
-    V.key('m');
+    act('mute');
     V.canvas.focus();
   });
   V.onStatus(function (status) {
@@ -77,9 +82,9 @@
     panel.addEventListener(type, function (event) { event.preventDefault(); }, { passive: false });
   });
 
-  // Gamepads (standard mapping): D-pad or left stick to turn, A or the right trigger to
-  // thrust, B or X to fire, Start to pause. Read every frame, so one plugged in or pulled out
-  // mid-game just works.
+  // Gamepads (standard mapping): by default the D-pad or left stick to turn, A or the right
+  // trigger to thrust, B or X to fire, Start to pause; the buttons are the player's to choose
+  // (settings.js). Read every frame, so one plugged in or pulled out mid-game just works.
   var pads = function () {
     var now = { left: false, right: false, thrust: false, fire: false, pause: false };
     var all = navigator.getGamepads ? navigator.getGamepads() : [];
@@ -93,11 +98,11 @@
         return !!b && (b.pressed || b.value > 0.5);
       };
       var x = pad.axes.length > 0 ? pad.axes[0] : 0;
-      now.left = now.left || down(14) || x < -0.5;
-      now.right = now.right || down(15) || x > 0.5;
-      now.thrust = now.thrust || down(0) || down(7);
-      now.fire = now.fire || down(1) || down(2);
-      now.pause = now.pause || down(9);
+      Object.keys(now).forEach(function (action) {
+        now[action] = now[action] || V.padButtons(action).some(down);
+      });
+      now.left = now.left || x < -0.5;
+      now.right = now.right || x > 0.5;
     }
     Object.keys(now).forEach(function (action) {
       (now[action] ? press : release)(action, 'gamepad');
@@ -114,7 +119,7 @@
     }
     releaseAll();
     if (V.loaded() && !V.status().paused) {
-      V.key('p');
+      act('pause');
     }
   });
 

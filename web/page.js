@@ -52,6 +52,11 @@ window.Velmora = (function () {
     },
     // The line over the field: a ranked game's standing.
     banner: function (text) { banner.textContent = text; },
+    // Hands the game the player's settings (the settings file's text); false if it cannot
+    // read them.
+    settings: function (text) {
+      return loaded() && withStrings([text], function (t) { return Module._velmora_settings(t); }) === 1;
+    },
     // Plays the recording `text`; false (with the game's message on the page) if it cannot.
     watch: function (name, text) {
       return withStrings([name, text], function (n, t) { return Module._velmora_watch(n, t); }) === 1;

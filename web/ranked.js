@@ -100,7 +100,7 @@
 
   var wasOver = false;
   V.onStatus(function (status) {
-    if (!game) {
+    if (!game || status.demo) {
       return;
     }
     if (status.over && !wasOver) {

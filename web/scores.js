@@ -72,14 +72,38 @@
       cell(row, r.level);
     });
   };
-  var keepLocally = function (game) {
+  var keepLocally = function (game, recording) {
     if (game.score <= 0) {
       return;
     }
     var table = stored('velmora-scores', []).concat([game]).sort(better).slice(0, KEPT);
     store('velmora-scores', table);
+    if (table[0] === game) {
+      store('velmora-best-replay', recording);  // the demo's, when no leaderboard has one
+    }
     showLocal();
   };
+
+  // Attract mode's game: the leaderboard's best when the page came from velmora-server (fetched
+  // ahead, as the game asks for it at once), else the best of the page's own table.
+  var boardBest = null;
+  var fetchBoardBest = function () {
+    served.then(function (withBoard) {
+      if (!withBoard) {
+        throw new Error('no leaderboard');
+      }
+      return fetch('api/v1/scores?limit=1&board=open');
+    }).then(function (response) {
+      return response.ok ? response.json() : { scores: [] };
+    }).then(function (scores) {
+      return scores.scores.length ? fetch('api/v1/games/' + scores.scores[0].id + '/replay') : null;
+    }).then(function (response) {
+      return response && response.ok ? response.text() : null;
+    }).then(function (text) {
+      boardBest = text || boardBest;
+    }).catch(function () { /* the page's own, then */ });
+  };
+  V.demoRecording = function () { return boardBest || stored('velmora-best-replay', null); };
 
   // The leaderboard, when the page came from velmora-server (its files say so in a header);
   // hidden otherwise, without asking plain file servers for what they do not have.
@@ -89,6 +113,7 @@
     return false;
   });
   V.served = served;
+  fetchBoardBest();
   V.rankedGame = function () { return false; };  // ranked.js says otherwise
   V.playerName = function () { return nameField.value.trim() || 'Player'; };
   V.setPlayerName = function (name) {
@@ -195,14 +220,18 @@
   // uploaded board (unless it was played ranked); a new game takes the offer back.
   var wasOver = false;
   V.onStatus(function (status) {
+    if (status.demo) {
+      return;  // the GAME OVER screen it came over stays as it was
+    }
     var over = status.over && !status.watching;
     if (over && !wasOver) {
       var text = V.recording();
       var end = /^end ticks=([0-9]+) level=([0-9]+) score=([0-9]+)/m.exec(text);
       if (end) {
         keepLocally({ name: nameField.value.trim() || 'Player', ticks: +end[1], level: +end[2],
-                      score: +end[3], date: new Date().toISOString() });
+                      score: +end[3], date: new Date().toISOString() }, text);
       }
+      fetchBoardBest();
       answer.textContent = '';
       submit.disabled = false;
     }

@@ -119,3 +119,11 @@ void ScoreKeeper::draw() const {
         }
     }
 }
+
+std::optional<std::string> ScoreKeeper::best_recording() const {
+    const ScoreTable table = folder.read(err);
+    if (table.entries().empty()) {
+        return std::nullopt;
+    }
+    return folder.read_file(table.entries().front().recording);
+}

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/score_file.h"
@@ -34,6 +35,9 @@ class ScoreKeeper {
     // What shows under GAME OVER: the name being typed, or the table.
     bool showing() const { return screen != Screen::kNone; }
     void draw() const;
+    // The recording of the best game on the table, if there is one and it can be read (the
+    // demo of attract mode).
+    std::optional<std::string> best_recording() const;
     // A new game starts: nothing more shows.
     void hide() { screen = Screen::kNone; }
 

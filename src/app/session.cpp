@@ -8,6 +8,8 @@
 
 #include "app/score_keeper.h"
 #include "game/hud.h"
+#include "game/snapshot.h"
+#include "replay/reader.h"
 #include "replay/recorder.h"
 #include "replay/replay.h"
 
@@ -27,9 +29,11 @@ void Session::record(std::unique_ptr<Recorder> to_file) {
 
 void Session::keep_scores(std::unique_ptr<ScoreKeeper> keeper) {
     scores = std::move(keeper);
+    attract_with([this] { return scores->best_recording(); });
 }
 
 void Session::watch(ReplayFile file) {
+    demo_running = false;
     watched = std::make_unique<Replay>(std::move(file));
     watched->start(game);
     current_seed.reset();
@@ -39,8 +43,12 @@ void Session::tick() {
     if (is_paused) {
         return;
     }
+    ++ticks_stepped;
     if (watched) {
         watched->step(game);
+        if (demo_running && watched->finished()) {
+            end_demo();
+        }
         return;
     }
     const bool was_over = game.get_game_over();
@@ -61,6 +69,46 @@ void Session::tick() {
     if (ended && scores) {
         scores->game_over(outcome_of(game, game_ticks));
     }
+    attract();
+}
+
+void Session::attract() {
+    constexpr long kAttractTicks = 400;  // 20 s
+    if (!game.get_game_over() || !demo_source || (scores && scores->asking_name())) {
+        idle_ticks = 0;
+        return;
+    }
+    if (++idle_ticks < kAttractTicks) {
+        return;
+    }
+    idle_ticks = 0;
+    const std::optional<std::string> text = demo_source();
+    ReplayFile file;
+    std::string error;
+    if (!text || !read_replay_text(*text, rand_probe(), file, error)) {
+        return;
+    }
+    before_demo = GameSnapshot::save(game);
+    watched = std::make_unique<Replay>(std::move(file));
+    watched->start(game);
+    demo_running = true;
+}
+
+void Session::end_demo() {
+    watched.reset();
+    demo_running = false;
+    idle_ticks = 0;
+    GameSnapshot::restore(game, before_demo);
+    frame_due = true;
+}
+
+bool Session::key_ends_demo() {
+    idle_ticks = 0;
+    if (!demo_running) {
+        return false;
+    }
+    end_demo();
+    return true;
 }
 
 void Session::show_as(bool smooth_, const Look& look_, std::function<long()> clock_) {
@@ -98,6 +146,7 @@ void Session::picture_field(long now) {
 }
 
 void Session::display() {
+    ++pictures_shown;
     glClear(GL_COLOR_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -123,7 +172,9 @@ void Session::display() {
     if (banner_text) {
         draw_banner(banner_text(), is_muted);
     }
-    if (scores && scores->showing()) {
+    if (demo_running) {
+        draw_demo();
+    } else if (scores && scores->showing()) {
         scores->draw();
     }
     if (overlay_drawn) {
@@ -133,6 +184,9 @@ void Session::display() {
 }
 
 void Session::key(unsigned char pressed) {
+    if (key_ends_demo()) {
+        return;
+    }
     if (scores && scores->asking_name()) {  // every key names, as typed
         scores->key(pressed);
         return;
@@ -140,6 +194,21 @@ void Session::key(unsigned char pressed) {
     if (const std::optional<Action> action = keys.action_of(Key{false, pressed})) {
         act(KeyMap::designed_key(*action));
     }
+}
+
+void Session::perform(Action action) {
+    if (key_ends_demo()) {
+        return;
+    }
+    const unsigned char designed = KeyMap::designed_key(action);
+    if (designed == 0) {
+        return;
+    }
+    if (scores && scores->showing()) {
+        scores->key(designed);
+        return;
+    }
+    act(designed);
 }
 
 void Session::act(unsigned char key) {
@@ -186,6 +255,9 @@ void Session::finish() {
 }
 
 void Session::special(int key) {
+    if (key_ends_demo()) {
+        return;
+    }
     if (scores && scores->asking_name()) {
         return;
     }
@@ -216,6 +288,7 @@ std::string Session::recording() const {
 
 void Session::play_now(unsigned s) {
     watched.reset();
+    demo_running = false;
     is_paused = false;
     if (scores) {
         scores->abandon();

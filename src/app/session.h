@@ -48,6 +48,14 @@ class Session {
     // A line or two shown at the top of the field, over everything (a ranked game's standing),
     // asked for at every frame; "" shows nothing.
     void show_banner(std::function<std::string()> banner) { banner_text = std::move(banner); }
+    // Attract mode: 20 s (400 ticks) after GAME OVER with no key, the recording `demo` gives
+    // (the best game kept; none: no demo) plays under "DEMO - press any key"; any key, or its
+    // end, brings back the GAME OVER screen exactly as it was. A demo is never recorded, kept
+    // or scored.
+    void attract_with(std::function<std::optional<std::string>()> demo) {
+        demo_source = std::move(demo);
+    }
+    bool showing_demo() const { return demo_running; }
     // Drawn over everything at every frame and picture (the settings screen).
     void show_overlay(std::function<void()> overlay) { overlay_drawn = std::move(overlay); }
     // Keeps a high-score table with `scores` (the desktop's): each game recorded to its folder,
@@ -74,6 +82,9 @@ class Session {
     // on. Paused, only p and m act.
     // Space and the upper-case A, D, W, Q and P (Caps Lock, Shift) are those keys exactly.
     void key(unsigned char key);
+    // What the player's key for `action` does, from a control that stands for the action (the
+    // page's buttons and gamepads); the shell's own actions do nothing here.
+    void perform(Action action);
     // A special key from the keyboard: by default the arrows left, right and up are a, d and w.
     void special(int key);
     // The action a key stands for under the player's keys, if any (the shell's own among them:
@@ -90,6 +101,9 @@ class Session {
     void finish();
 
     bool paused() const { return is_paused; }
+    // Pictures shown and ticks stepped (not paused) since the start: the page reports its rates.
+    long pictures() const { return pictures_shown; }
+    long ticks() const { return ticks_stepped; }
     // Muted: the sound is off and "MUTED" shows in a corner. m turns it on and off.
     bool muted() const { return is_muted; }
     void set_muted(bool on) { is_muted = on; }
@@ -114,6 +128,11 @@ class Session {
     // The frame of a tick, and the pictures: the frame made unseen and the field pictured.
     void picture_field(long now);
     void record_frame();
+    // Counts the ticks of a GAME OVER screen left alone, and starts the demo at the 400th.
+    void attract();
+    void end_demo();
+    // A key came: it ends a demo (and does nothing else), or starts the wait again.
+    bool key_ends_demo();
 
     Game& game;
     std::optional<unsigned> seed;
@@ -139,6 +158,12 @@ class Session {
     Picture picture;
     bool frame_due = true;  // a tick (or the start) has come since the last frame
     long framed_at = 0;
+    std::function<std::optional<std::string>()> demo_source;
+    long idle_ticks = 0;
+    bool demo_running = false;
+    std::string before_demo;  // the game as the demo found it
+    long pictures_shown = 0;
+    long ticks_stepped = 0;
 };
 
 // The largest square that fits a window of width by height pixels, centred: the field keeps

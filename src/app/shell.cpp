@@ -61,9 +61,9 @@ void pressed(Key key) {
     const std::optional<Action> action = session->action_of(key);
     if (action == Action::kFullScreen) {
         glutFullScreenToggle();
-    } else if (action == Action::kSettings && platform.keeps_settings) {
+    } else if (action == Action::kSettings) {
         session->pause();
-        prefs.open_screen();
+        platform.keeps_settings ? prefs.open_screen() : platform.open_settings();
     } else {
         const bool muted = session->muted();
         key.special ? session->special(key.code)
@@ -211,6 +211,9 @@ void begin() {
         session->start(*own_seed);
     }
     open_audio();
+    if (platform.demo) {
+        session->attract_with(platform.demo);
+    }
     if (platform.refresh_rate && platform.refresh_rate() > 0) {
         refresh_hz = platform.refresh_rate();
     }

@@ -3,6 +3,9 @@
 // Each platform's entry point (main.cpp on the desktop, src/web/ in the page) calls run_shell.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "app/session.h"
 #include "game/game.h"
 
@@ -29,6 +32,10 @@ struct Platform {
     // pixel.
     int (*refresh_rate)() = nullptr;
     float (*pixel_ratio)() = nullptr;
+    // Opens the page's own settings dialog, for the settings key (the desktop draws its screen).
+    void (*open_settings)() = nullptr;
+    // The recording attract mode plays, where the shell keeps no score table (the page's).
+    std::optional<std::string> (*demo)() = nullptr;
     // Ask the toolkit for a multisampled window, for smooth outlines (the page asks its canvas).
     bool multisample = true;
 };

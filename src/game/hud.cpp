@@ -25,6 +25,12 @@ void draw_paused() {
     desenhar_str(-0.118f, 0.1f, "PAUSED");
 }
 
+void draw_demo() {
+    glColor3f(0, 1, 0);
+    // Twenty characters: 19 steps of 0.04 and a glyph, centred.
+    desenhar_str(-0.398f, -0.1f, "DEMO - press any key");
+}
+
 void draw_muted() {
     glColor3f(0, 1, 0);
     desenhar_str(-0.96f, 0.92f, "MUTED");

@@ -10,6 +10,8 @@ void desenhar_str(float x, float y, const char* s);
 
 // "PAUSED" in the head-up text's green, centred a line above "GAME OVER".
 void draw_paused();
+// "DEMO - press any key" in the head-up text's green, a line below "GAME OVER"'s place.
+void draw_demo();
 // "MUTED" in the head-up text's green, in the top left corner.
 void draw_muted();
 // `text` in yellow at the top of the field, broken into lines that fit it (below "MUTED" when

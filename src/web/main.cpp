@@ -3,6 +3,8 @@
 // recording to save, a recording to watch, and where the game stands.
 #include <emscripten.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "app/preferences.h"
@@ -18,6 +20,12 @@ Game jogo;
 // keeps what the game changed.
 EM_JS(double, pixel_ratio, (), { return window.devicePixelRatio || 1; });
 EM_JS(void, keep_settings, (const char* text), { Velmora.keepSettings(UTF8ToString(text)); });
+EM_JS(void, open_settings, (), { Velmora.openSettings(); });
+// The game attract mode shows: the leaderboard's best, or the page's own (scores.js); 0 for none.
+EM_JS(char*, demo_recording, (), {
+    var text = Velmora.demoRecording ? Velmora.demoRecording() : null;
+    return text ? stringToNewUTF8(text) : 0;
+});
 
 namespace {
 
@@ -52,6 +60,15 @@ int main(int argc, char** argv) {
     page.paces_pictures = false;  // requestAnimationFrame paces them
     page.multisample = false;     // the page makes the canvas's context, antialiased or not
     page.pixel_ratio = [] { return static_cast<float>(pixel_ratio()); };
+    page.open_settings = open_settings;
+    page.demo = [] {
+        std::optional<std::string> text;
+        if (char* const kept = demo_recording()) {
+            text = kept;
+            free(kept);
+        }
+        return text;
+    };
     return run_shell(argc, argv, jogo, page);
 }
 
@@ -86,7 +103,10 @@ EMSCRIPTEN_KEEPALIVE const char* velmora_status() {
     }
     std::string json = "{\"paused\":" + std::string(session->paused() ? "true" : "false") +
                        ",\"muted\":" + (session->muted() ? "true" : "false") +
-                       ",\"over\":" + (jogo.get_game_over() ? "true" : "false");
+                       ",\"over\":" + (jogo.get_game_over() ? "true" : "false") +
+                       ",\"demo\":" + (session->showing_demo() ? "true" : "false") +
+                       ",\"pictures\":" + std::to_string(session->pictures()) +
+                       ",\"ticks\":" + std::to_string(session->ticks());
     if (const Replay* replay = session->replay()) {
         json += ",\"watching\":true,\"finished\":" +
                 std::string(replay->finished() ? "true" : "false") +
@@ -118,6 +138,23 @@ EMSCRIPTEN_KEEPALIVE void velmora_play(unsigned seed) {
 EMSCRIPTEN_KEEPALIVE int velmora_settings(const char* text) {
     return running_preferences().adopt(
         text, [](const std::string& kept) { keep_settings(kept.c_str()); });
+}
+
+// The settings at play, in settings.h's text.
+EMSCRIPTEN_KEEPALIVE const char* velmora_settings_text() {
+    static std::string text;
+    text = running_preferences().current().text();
+    return text.c_str();
+}
+
+// An action (keymap.h's order: left, right, thrust, fire, pause, mute, new-game), from the
+// page's buttons and gamepads, whatever keys the player chose.
+EMSCRIPTEN_KEEPALIVE void velmora_action(int action) {
+    Session* session = running_session();
+    if (session && action >= 0 && action < kActions) {
+        player_acted();
+        session->perform(static_cast<Action>(action));
+    }
 }
 
 // A key as the keyboard would give it, from the page's own controls.

@@ -40,10 +40,11 @@ def serve(directory, extra=None):
 
 
 def browser(*extra, downloads=None, width=800, height=800, mobile=False, scale=1, touch=False,
-            before_load=None):
+            before_load=None, frames="designed"):
     """Headless Chromium on a page of exactly width by height CSS pixels (the canvas then sits
     on whole pixels), `scale` device pixels to a CSS pixel, a touch screen if `touch`; files it
-    downloads go to `downloads`; the script `before_load` runs before each page's own."""
+    downloads go to `downloads`; the script `before_load` runs before each page's own. Each page
+    of the game's is opened with ?frames=`frames` (None: as the player's settings have it)."""
     options = webdriver.ChromeOptions()
     for flag in CHROMIUM_FLAGS + ["--user-data-dir=" + tempfile.mkdtemp()] + list(extra):
         options.add_argument(flag)
@@ -61,6 +62,14 @@ def browser(*extra, downloads=None, width=800, height=800, mobile=False, scale=1
     if downloads:
         driver.execute_cdp_cmd("Page.setDownloadBehavior",
                                {"behavior": "allow", "downloadPath": downloads})
+    if frames:
+        opened = driver.get
+
+        def get(url):
+            if "index.html" in url or url.endswith("/"):
+                url += ("&" if "?" in url else "?") + "frames=" + frames
+            opened(url)
+        driver.get = get
     return driver
 
 
