@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""The player's settings in real windows under Xvfb: smooth pictures at the display's rate with
+the tick still at 20 a second; a game played smooth, in the colour-blind palette and with keys
+of the player's replays without a window to its every check value, recorded in the designed
+keys; the settings kept across a restart; a settings file that cannot be read set aside with
+one line.
+
+Usage: smooth_test.py VELMORA_BINARY SCREENSHOT_DIR TICK_LOG_SHIM
+"""
+import glob
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from xsession import GREEN, Checks, Game, Xvfb, wait_for  # noqa: E402
+
+CHOSEN = ("velmora-settings 1\nframes smooth\npalette colour-blind\nvolume 40\nsound on\n"
+          "key left j\nkey fire k Space\n")
+
+
+def rate(path, after):
+    """Lines a second in a log of times (ms, first word of each line), from `after` ms on."""
+    times = [float(line.split()[0]) for line in open(path)]
+    times = [t for t in times if t >= times[0] + after]
+    return (len(times) - 1) / ((times[-1] - times[0]) / 1000) if len(times) > 1 else 0
+
+
+def settings_dir(x):
+    return os.path.join(x.env["XDG_CONFIG_HOME"], "velmora")
+
+
+def smooth_and_chosen(check, x, binary, out_dir, shim, tmp):
+    os.makedirs(settings_dir(x), exist_ok=True)
+    with open(os.path.join(settings_dir(x), "settings"), "w") as f:
+        f.write(CHOSEN)
+    path = os.path.join(tmp, "smooth.replay")
+    swaps, ticks = os.path.join(tmp, "swaps"), os.path.join(tmp, "ticks")
+    game = Game(x, binary, ["--frames=smooth", "--seed", "21", "--record", path],
+                env={"LD_PRELOAD": shim, "VELMORA_SWAP_LOG": swaps, "VELMORA_TICK_LOG": ticks})
+    try:
+        game.wait_until(1.0)
+        game.keys("j", "k", "w", "w", "k", "Left", "space", "d", "k")
+        game.wait_until(5.0)
+        shot = game.shot("smooth-colour-blind", out_dir)
+        pictures, stepped = rate(swaps, 1000), rate(ticks, 1000)
+        check("smooth: at least 58 pictures a second, the tick at 20.0",
+              pictures >= 58 and abs(stepped - 20) < 0.2, f"{pictures:.1f}/s, {stepped:.2f} ticks/s")
+        check("the field is drawn (asteroids' white outlines)",
+              shot.count(lambda p: p == (255, 255, 255)) > 100)
+        game.keys("Escape")
+        check("the game quits with 0", game.exit_code() == 0)
+    finally:
+        game.stop()
+    text = open(path).read()
+    check("its recording keeps the designed keys (a and q for j and k)",
+          "\nk a\n" in text and "\nk q\n" in text and "\nk j\n" not in text and
+          "\nk k\n" not in text)
+    replay = subprocess.run([binary, "--play", path, "--headless"], capture_output=True, text=True)
+    check("it replays without a window to every check value", replay.returncode == 0,
+          replay.stdout + replay.stderr)
+
+
+def kept_across_a_restart(check, x, binary, out_dir):
+    for name in glob.glob(os.path.join(settings_dir(x), "*")):
+        os.remove(name)
+    game = Game(x, binary, ["--seed", "4"])
+    try:
+        game.wait_until(0.5)
+        game.keys("m", "Escape")
+        game.exit_code()
+    finally:
+        game.stop()
+    kept = open(os.path.join(settings_dir(x), "settings")).read()
+    check("m turned the sound off, and the settings file says so", "\nsound off\n" in kept, kept)
+    game = Game(x, binary, ["--seed", "4"])
+    try:
+        game.wait_until(0.5)
+        shot = game.shot("restarted-muted", out_dir)
+        check("started again, the game is still MUTED", shot.count(GREEN, 0, 0, 80, 30) > 20)
+    finally:
+        game.stop()
+
+
+def corrupt_file_set_aside(check, x, binary):
+    with open(os.path.join(settings_dir(x), "settings"), "w") as f:
+        f.write("velmora-settings 1\nvolume very loud\n")
+    game = Game(x, binary, ["--seed", "4"])
+    try:
+        game.wait_until(0.5)
+        game.keys("Escape")
+        game.exit_code()
+        said = game.proc.stdout.read().decode()
+    finally:
+        game.stop()
+    lines = [line for line in said.splitlines() if "settings" in line]
+    aside = glob.glob(os.path.join(settings_dir(x), "settings.bad-*"))
+    check("a settings file that cannot be read is set aside with one line",
+          len(lines) == 1 and len(aside) == 1, f"{lines} {aside}")
+
+
+def main():
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    binary, out_dir, shim = (os.path.abspath(a) for a in sys.argv[1:])
+    os.makedirs(out_dir, exist_ok=True)
+    check = Checks(out_dir)
+    with Xvfb() as x, tempfile.TemporaryDirectory() as tmp:
+        for scenario in (lambda: smooth_and_chosen(check, x, binary, out_dir, shim, tmp),
+                         lambda: kept_across_a_restart(check, x, binary, out_dir),
+                         lambda: corrupt_file_set_aside(check, x, binary)):
+            with check.scenario():
+                scenario()
+    check.finish()
+
+
+if __name__ == "__main__":
+    main()
