@@ -3,11 +3,13 @@
 the tick still at 20 a second; a game played smooth, in the colour-blind palette and with keys
 of the player's replays without a window to its every check value, recorded in the designed
 keys; the settings kept across a restart; a settings file that cannot be read set aside with
-one line.
+one line; the colour-blind palette's two bullets measured on a screenshot under simulated
+protanopia, deuteranopia and tritanopia.
 
 Usage: smooth_test.py VELMORA_BINARY SCREENSHOT_DIR TICK_LOG_SHIM
 """
 import glob
+import math
 import os
 import subprocess
 import sys
@@ -26,6 +28,54 @@ def rate(path, after):
     times = [float(line.split()[0]) for line in open(path)]
     times = [t for t in times if t >= times[0] + after]
     return (len(times) - 1) / ((times[-1] - times[0]) / 1000) if len(times) > 1 else 0
+
+
+def ciede2000(lab1, lab2):
+    """The CIEDE2000 colour difference of two CIELab colours (Sharma, Wu and Dalal's form)."""
+    (l1, a1, b1), (l2, a2, b2) = lab1, lab2
+    c_bar = (math.hypot(a1, b1) + math.hypot(a2, b2)) / 2
+    g = 0.5 * (1 - math.sqrt(c_bar ** 7 / (c_bar ** 7 + 25 ** 7)))
+    a1p, a2p = a1 * (1 + g), a2 * (1 + g)
+    c1p, c2p = math.hypot(a1p, b1), math.hypot(a2p, b2)
+    h1p = math.degrees(math.atan2(b1, a1p)) % 360
+    h2p = math.degrees(math.atan2(b2, a2p)) % 360
+    dl, dc = l2 - l1, c2p - c1p
+    dh = 0 if c1p * c2p == 0 else (h2p - h1p + 180) % 360 - 180
+    dhh = 2 * math.sqrt(c1p * c2p) * math.sin(math.radians(dh) / 2)
+    l_bar, cp_bar = (l1 + l2) / 2, (c1p + c2p) / 2
+    if c1p * c2p == 0:
+        h_bar = h1p + h2p
+    elif abs(h1p - h2p) <= 180:
+        h_bar = (h1p + h2p) / 2
+    else:
+        h_bar = (h1p + h2p + 360) / 2 if h1p + h2p < 360 else (h1p + h2p - 360) / 2
+    t = (1 - 0.17 * math.cos(math.radians(h_bar - 30)) + 0.24 * math.cos(math.radians(2 * h_bar))
+         + 0.32 * math.cos(math.radians(3 * h_bar + 6)) - 0.20 * math.cos(math.radians(4 * h_bar - 63)))
+    sl = 1 + 0.015 * (l_bar - 50) ** 2 / math.sqrt(20 + (l_bar - 50) ** 2)
+    sc, sh = 1 + 0.045 * cp_bar, 1 + 0.015 * cp_bar * t
+    rt = (-2 * math.sqrt(cp_bar ** 7 / (cp_bar ** 7 + 25 ** 7)) *
+          math.sin(math.radians(60 * math.exp(-((h_bar - 275) / 25) ** 2))))
+    return math.sqrt((dl / sl) ** 2 + (dc / sc) ** 2 + (dhh / sh) ** 2 +
+                     rt * (dc / sc) * (dhh / sh))
+
+
+def differences_under_cvd(rgb1, rgb2):
+    """CIEDE2000 between two sRGB colours as each of the three full colour blindnesses sees them."""
+    from colorspacious import cspace_convert
+    out = {}
+    for kind in ("protanomaly", "deuteranomaly", "tritanomaly"):
+        space = {"name": "sRGB1+CVD", "cvd_type": kind, "severity": 100}
+        labs = [cspace_convert(cspace_convert([c / 255 for c in rgb], space, "sRGB1").clip(0, 1),
+                               "sRGB1", "CIELab") for rgb in (rgb1, rgb2)]
+        out[kind] = ciede2000(*labs)
+    return out
+
+
+def mean_near(shot, reference, reach=40):
+    """The mean colour of the screenshot's pixels within `reach` of `reference`, or None."""
+    near = [shot.px(x, y) for x, y in shot.points(
+        lambda p: all(abs(a - b) <= reach for a, b in zip(p, reference)))]
+    return tuple(sum(c[i] for c in near) / len(near) for i in range(3)) if near else None
 
 
 def settings_dir(x):
@@ -50,6 +100,17 @@ def smooth_and_chosen(check, x, binary, out_dir, shim, tmp):
               pictures >= 58 and abs(stepped - 20) < 0.2, f"{pictures:.1f}/s, {stepped:.2f} ticks/s")
         check("the field is drawn (asteroids' white outlines)",
               shot.count(lambda p: p == (255, 255, 255)) > 100)
+        both = game.first_shot_where(
+            lambda s: mean_near(s, (230, 159, 0)) and mean_near(s, (86, 180, 233)), 20)
+        if both:
+            ours, theirs = mean_near(both, (230, 159, 0)), mean_near(both, (86, 180, 233))
+            seen = differences_under_cvd(ours, theirs)
+            check.save(both, "colour-blind-bullets")
+            check("the two sides' bullets stay at least 20 apart (CIEDE2000) under protanopia, "
+                  "deuteranopia and tritanopia", min(seen.values()) >= 20,
+                  ", ".join(f"{k} {v:.1f}" for k, v in seen.items()))
+        else:
+            check("both sides' bullets shown in the colour-blind palette", False)
         game.keys("Escape")
         check("the game quits with 0", game.exit_code() == 0)
     finally:
