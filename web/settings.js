@@ -220,7 +220,8 @@
     if (!model || dialog.open) {
       return;
     }
-    if (V.loaded() && !V.status().paused) {
+    // As it is now, not as last reported: the game's F1 has paused it already.
+    if (V.loaded() && !JSON.parse(Module.UTF8ToString(Module._velmora_status())).paused) {
       Module._velmora_action(ACTIONS.indexOf('pause'));
     }
     message.textContent = '';
