@@ -1,10 +1,14 @@
 // Times one tick (UniverseG::update) and one frame (UniverseG::draw, GL calls going nowhere) on
-// worlds of a few sizes: a fresh level 0, level 9, and a stress world.
+// worlds of a few sizes: a fresh level 0, level 9, and a stress world; and, in the stress world,
+// one of the pictures smooth motion draws between the frames.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 
+#include "app/picture.h"
+#include "game/game.h"
 #include "math/random.h"
+#include "probes.h"
 #include "world_builder.h"
 
 namespace {
@@ -26,8 +30,7 @@ std::unique_ptr<UniverseG> level_world(int level) {
 // Rocks in the upper half, invaders across the middle and bullets in the lower half, so that
 // every bullet misses and is tested against every invader and rock: the costly case. Everything
 // moves slowly enough to stay in its band for 40 ticks, so the load holds between rebuilds.
-std::unique_ptr<UniverseG> crowded_world(int bullets, int rocks, int invaders) {
-    auto w = std::make_unique<UniverseG>();
+void crowd(UniverseG* w, int bullets, int rocks, int invaders) {
     vmath::srand(2);
     empty_world(*w);
     w->restart(0);
@@ -47,6 +50,11 @@ std::unique_ptr<UniverseG> crowded_world(int bullets, int rocks, int invaders) {
     }
     w->get_ship()->set_state(Ship::kInPlay);
     w->draw();
+}
+
+std::unique_ptr<UniverseG> crowded_world(int bullets, int rocks, int invaders) {
+    auto w = std::make_unique<UniverseG>();
+    crowd(w.get(), bullets, rocks, invaders);
     return w;
 }
 
@@ -86,6 +94,23 @@ void BM_Level9(benchmark::State& state, Work work) {
 void BM_Stress(benchmark::State& state, Work work) {
     run(state, work, [] { return crowded_world(500, 40, 20); });
 }
+
+// A picture between two frames of the stress world, half a tick on, in the look of a phone's
+// screen (lines three pixels wide, as quads) and the colour-blind palette.
+void BM_StressPicture(benchmark::State& state) {
+    Game game;
+    crowd(&GameProbe::world(game), 500, 40, 20);
+    Picture picture;
+    picture.framed(game);
+    Look look;
+    look.colour_blind = true;
+    look.line_px = 3;
+    look.side_px = 1500;
+    for (auto _ : state) {
+        picture.draw(game, 0.5f, look);
+    }
+}
+BENCHMARK(BM_StressPicture);
 
 BENCHMARK_CAPTURE(BM_Level0, tick, Work::kTick);
 BENCHMARK_CAPTURE(BM_Level0, frame, Work::kFrame);
