@@ -33,9 +33,7 @@ bool Preferences::adopt(const std::string& text, std::function<void(const std::s
     }
     settings = s;
     keeper = std::move(keep);
-    if (session != nullptr) {
-        apply(*session, audio, clock);
-    }
+    push();
     return true;
 }
 
@@ -52,9 +50,15 @@ void Preferences::apply(Session& on, Audio* sound_out, std::function<long()> clo
     session = &on;
     audio = sound_out;
     clock = std::move(clock_);
-    session->use_keys(settings.keys);
-    session->show_as(smooth(), look(), clock);
-    session->set_muted(!settings.sound);
+    push();
+}
+
+void Preferences::push() {
+    if (session != nullptr) {
+        session->use_keys(settings.keys);
+        session->show_as(smooth(), look(), clock);
+        session->set_muted(!settings.sound);
+    }
     if (audio != nullptr) {
         audio->set_volume(settings.volume);
     }
@@ -79,14 +83,7 @@ void Preferences::changed() {
     // What the screen changed holds from now on, for this run too.
     designed_frames = designed_frames && !settings.smooth;
     designed_palette = designed_palette && !settings.colour_blind;
-    if (session != nullptr) {
-        session->use_keys(settings.keys);
-        session->show_as(smooth(), look(), clock);
-        session->set_muted(!settings.sound);
-    }
-    if (audio != nullptr) {
-        audio->set_volume(settings.volume);
-    }
+    push();
     if (keeper) {
         keeper(settings.text());
     } else if (!path.empty()) {

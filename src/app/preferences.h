@@ -41,6 +41,8 @@ class Preferences {
 
   private:
     void changed();
+    // The settings to the session and the sound, once they are there.
+    void push();
     Look look() const;
 
     Settings settings;

@@ -1,15 +1,9 @@
 #include "app/settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <fstream>
 #include <sstream>
+
+#include "app/files.h"
 
 namespace {
 
@@ -93,22 +87,6 @@ std::string take(const std::vector<std::string>& w, Settings& s) {
     }
     s.keys.set_keys(action, keys);
     return "";
-}
-
-bool write_whole(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    const bool written =
-        write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
-    close(fd);
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -209,23 +187,16 @@ std::string settings_path() {
 }
 
 Settings load_settings(const std::string& path, std::FILE* err) {
-    std::ifstream in(path);
-    if (path.empty() || !in) {
+    std::string text;
+    if (path.empty() || !read_text(path, text)) {
         return Settings();
     }
-    std::stringstream text;
-    text << in.rdbuf();
     Settings s;
     std::string error;
-    if (Settings::parse(text.str(), s, error)) {
+    if (Settings::parse(text, s, error)) {
         return s;
     }
-    char date[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    std::strftime(date, sizeof date, "%Y%m%dT%H%M%SZ", &utc);
-    const std::string aside = path + ".bad-" + date;
+    const std::string aside = path + ".bad-" + compact_date();
     std::rename(path.c_str(), aside.c_str());
     std::fprintf(err, "velmora: %s:%s; set aside as %s, the defaults are used\n", path.c_str(),
                  error.c_str(), aside.c_str());
@@ -233,16 +204,10 @@ Settings load_settings(const std::string& path, std::FILE* err) {
 }
 
 bool save_settings(const std::string& path, const Settings& settings) {
-    if (path.empty()) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0) {
         return false;
     }
-    // The folders, private as the XDG folders are.
-    for (size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1)) {
-        const std::string part = path.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    return write_whole(path, settings.text());
+    const std::string dir = path.substr(0, slash);
+    return make_folders(dir) && replace_file(dir, path, settings.text());
 }

@@ -13,9 +13,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import Checks, wait_for  # noqa: E402
+from xsession import wait_for  # noqa: E402
 
-from chromium import browser, console_errors, serve  # noqa: E402
+from chromium import browser, console_errors, run_page_test  # noqa: E402
 
 WIDTH, HEIGHT, SCALE = 390, 844, 3
 BUTTONS = ["Turn left", "Turn right", "Thrust", "Fire", "Pause"]
@@ -145,18 +145,5 @@ def run(check, url, out_dir):
         driver.quit()
 
 
-def main():
-    if len(sys.argv) != 3:
-        sys.exit(__doc__)
-    web_dir, out_dir = sys.argv[1:]
-    os.makedirs(out_dir, exist_ok=True)
-    server, url = serve(web_dir)
-    check = Checks(out_dir)
-    with check.scenario():
-        run(check, url, out_dir)
-    server.shutdown()
-    check.finish()
-
-
 if __name__ == "__main__":
-    main()
+    run_page_test(__doc__, run)

@@ -5,6 +5,7 @@ Run such tests with /usr/bin/python3: Debian's selenium is installed for it.
 """
 import http.server
 import os
+import sys
 import tempfile
 import threading
 
@@ -75,3 +76,19 @@ def browser(*extra, downloads=None, width=800, height=800, mobile=False, scale=1
 
 def console_errors(driver):
     return [e["message"] for e in driver.get_log("browser") if e["level"] == "SEVERE"]
+
+
+def run_page_test(doc, run):
+    """A page test's main: WEB_DIR and SCREENSHOT_DIR from the command line (else `doc`), the
+    page served from WEB_DIR, and run(check, url, out_dir) as one scenario of named checks."""
+    from xsession import Checks  # the same checks as the real-window tests
+    if len(sys.argv) != 3:
+        sys.exit(doc)
+    web_dir, out_dir = sys.argv[1:]
+    os.makedirs(out_dir, exist_ok=True)
+    server, url = serve(web_dir)
+    check = Checks(out_dir)
+    with check.scenario():
+        run(check, url, out_dir)
+    server.shutdown()
+    check.finish()

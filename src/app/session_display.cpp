@@ -1,0 +1,83 @@
+// What a session shows: the frame a tick makes, the pictures between (picture.h) in the
+// player's look, and over them the pause, the sound, the banner, the demo, the scores and the
+// settings.
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+
+#include "app/score_keeper.h"
+#include "app/session.h"
+#include "game/hud.h"
+#include "replay/recorder.h"
+#include "replay/replay.h"
+
+void Session::show_as(bool smooth_, const Look& look_, std::function<long()> clock_) {
+    smooth = smooth_ && clock_;
+    look = look_;
+    clock = std::move(clock_);
+    pictured = smooth || look.colour_blind || look.line_px != 1;
+}
+
+void Session::record_frame() {
+    if (recorder) {
+        recorder->draw();
+    }
+    if (live && !game.get_game_over()) {
+        live->draw();
+    }
+    if (each_game && !game.get_game_over()) {
+        each_game->draw();
+    }
+}
+
+void Session::picture_field(long now) {
+    // The frame a tick makes, once, whatever number of pictures follow it: the game sees one
+    // frame a tick, as in the designed game.
+    if (frame_due) {
+        game.draw_unseen();
+        record_frame();
+        picture.framed(game);
+        frame_due = false;
+        framed_at = now;
+    }
+    const float since = smooth ? static_cast<float>(now - framed_at) / 50 : 0;
+    game.display_text();
+    picture.draw(game, since < 0 ? 0 : since > 1 ? 1 : since, look);
+}
+
+void Session::display() {
+    ++pictures_shown;
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    if (watched || (is_paused && !pictured)) {
+        // Drawing for real would age the bullets and count the blink: the still picture
+        // leaves the game exactly where the pause found it.
+        game.draw_still();
+    } else if (is_paused) {
+        game.display_text();
+        picture.draw(game, 0, look);
+    } else if (pictured) {
+        picture_field(clock ? clock() : 0);
+    } else {
+        game.draw();
+        record_frame();
+    }
+    if (is_paused) {
+        draw_paused();
+    }
+    if (is_muted) {
+        draw_muted();
+    }
+    if (banner_text) {
+        draw_banner(banner_text(), is_muted);
+    }
+    if (demo_running) {
+        draw_demo();
+    } else if (scores && scores->showing()) {
+        scores->draw();
+    }
+    if (overlay_drawn) {
+        overlay_drawn();
+    }
+    glutSwapBuffers();
+}
