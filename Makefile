@@ -18,8 +18,11 @@ FUZZ_SECONDS ?= 300
 # `make pace`: seconds to run, and busy-loop processes beside the game.
 PACE_SECONDS ?= 60
 PACE_BUSY    ?= 2
+# `make latency`: key presses per game, and games in each frames mode.
+LATENCY_PRESSES ?= 30
+LATENCY_ROUNDS  ?= 2
 
-.PHONY: run test deps build build-asan web serve soak memcheck bench fuzz package pace clean \
+.PHONY: run test deps build build-asan web serve soak memcheck bench fuzz package pace latency clean \
         check-math serve-scores bench-server mutate \
         deps-web deps-bench deps-fuzz deps-package
 
@@ -148,6 +151,10 @@ mutate: deps
 # The tick rate and its jitter in a real window under Xvfb, with busy loops beside the game.
 pace: build
 	python3 tests/e2e/pace.py $(BUILD)/velmora $(BUILD)/tests/libtick_log.so $(PACE_SECONDS) $(PACE_BUSY)
+
+latency: build
+	python3 tests/e2e/latency.py $(BUILD)/velmora $(BUILD)/tests/libtick_log.so \
+	    $(LATENCY_PRESSES) $(LATENCY_ROUNDS)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WEB_BUILD) build-mutate

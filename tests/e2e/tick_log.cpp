@@ -1,54 +1,124 @@
-// LD_PRELOAD shim for the real-window tests: the game arms its timer once per tick, so every
-// glutTimerFunc call is logged, with the monotonic clock in milliseconds, to the file named by
-// VELMORA_TICK_LOG, and then handed on to the toolkit.
+// LD_PRELOAD shim for the real-window tests, each log a file named by the environment and each
+// line starting with the monotonic clock in milliseconds:
+// - VELMORA_TICK_LOG: every glutTimerFunc call (the game arms its timer once per tick);
+// - VELMORA_SWAP_LOG: every picture shown, and with VELMORA_PICTURE_BOX="x y width height"
+//   (window pixels, from the bottom left) which pixels of that box it lit, in hexadecimal, a
+//   bit a pixel, row by row: when a picture first showed what a key did;
+// - VELMORA_KEY_LOG: every key the game's keyboard callback is given, as it arrives.
+// Each call is then handed on to the toolkit.
+#include <GL/gl.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+double now_ms() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// One log; a write that fails closes it rather than slow the game down.
+class Log {
+  public:
+    explicit Log(const char* variable) {
+        const char* path = std::getenv(variable);
+        fd = path ? open(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644) : -1;
+    }
+    bool on() const { return fd >= 0; }
+    void line(const std::string& text) {
+        const std::string out = format("%.3f", now_ms()) + text + "\n";
+        if (fd >= 0 && write(fd, out.data(), out.size()) != static_cast<ssize_t>(out.size())) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    static std::string format(const char* pattern, ...) {
+        char text[64];
+        va_list args;
+        va_start(args, pattern);
+        std::vsnprintf(text, sizeof text, pattern, args);
+        va_end(args);
+        return text;
+    }
+
+  private:
+    int fd;
+};
+
+template <typename F>
+F real_one(const char* name) {
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+// The lit pixels of the picture box in the back buffer, about to be shown.
+std::string box_lit() {
+    static int box[4] = {0, 0, 0, 0};
+    static const bool boxed = [] {
+        const char* text = std::getenv("VELMORA_PICTURE_BOX");
+        return text && std::sscanf(text, "%d %d %d %d", &box[0], &box[1], &box[2], &box[3]) == 4 &&
+               box[2] > 0 && box[3] > 0;
+    }();
+    if (!boxed) {
+        return "";
+    }
+    using ReadPixels = void (*)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*);
+    static const ReadPixels read =
+        reinterpret_cast<ReadPixels>(dlsym(RTLD_DEFAULT, "glReadPixels"));
+    std::vector<unsigned char> rgb(static_cast<size_t>(box[2] * box[3] * 3));
+    read(box[0], box[1], box[2], box[3], GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    std::string hex = " ";
+    for (size_t i = 0; i < rgb.size() / 3; i += 4) {
+        int nibble = 0;
+        for (size_t j = i; j < i + 4; ++j) {
+            const bool lit =
+                j < rgb.size() / 3 && rgb[j * 3] + rgb[j * 3 + 1] + rgb[j * 3 + 2] > 300;
+            nibble = nibble << 1 | (lit ? 1 : 0);
+        }
+        hex += "0123456789abcdef"[nibble];
+    }
+    return hex;
+}
+
+using KeyboardFunc = void (*)(unsigned char, int, int);
+KeyboardFunc game_keyboard = nullptr;
+
+void logged_keyboard(unsigned char key, int x, int y) {
+    static Log log("VELMORA_KEY_LOG");
+    log.line(Log::format(" %d", key));
+    game_keyboard(key, x, y);
+}
+
+}  // namespace
 
 extern "C" void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value) {
     using TimerFunc = void (*)(unsigned int, void (*)(int), int);
-    static const TimerFunc real = reinterpret_cast<TimerFunc>(dlsym(RTLD_NEXT, "glutTimerFunc"));
-    static int fd = [] {
-        const char* path = std::getenv("VELMORA_TICK_LOG");
-        return path ? open(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644) : -1;
-    }();
-    if (fd >= 0) {
-        timespec now;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        char line[64];
-        const int n = std::snprintf(line, sizeof line, "%.3f %u\n",
-                                    now.tv_sec * 1e3 + now.tv_nsec / 1e6, msecs);
-        if (write(fd, line, static_cast<size_t>(n)) != n) {
-            close(fd);
-            fd = -1;
-        }
-    }
+    static const TimerFunc real = real_one<TimerFunc>("glutTimerFunc");
+    static Log log("VELMORA_TICK_LOG");
+    log.line(Log::format(" %u", msecs));
     real(msecs, callback, value);
 }
 
-// Every picture shown, likewise, to VELMORA_SWAP_LOG: how many pictures a second the game shows.
 extern "C" void glutSwapBuffers() {
     using SwapBuffers = void (*)();
-    static const SwapBuffers real =
-        reinterpret_cast<SwapBuffers>(dlsym(RTLD_NEXT, "glutSwapBuffers"));
-    static int fd = [] {
-        const char* path = std::getenv("VELMORA_SWAP_LOG");
-        return path ? open(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644) : -1;
-    }();
+    static const SwapBuffers real = real_one<SwapBuffers>("glutSwapBuffers");
+    static Log log("VELMORA_SWAP_LOG");
+    const std::string lit = log.on() ? box_lit() : "";
     real();
-    if (fd >= 0) {
-        timespec now;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        char line[32];
-        const int n =
-            std::snprintf(line, sizeof line, "%.3f\n", now.tv_sec * 1e3 + now.tv_nsec / 1e6);
-        if (write(fd, line, static_cast<size_t>(n)) != n) {
-            close(fd);
-            fd = -1;
-        }
-    }
+    log.line(lit);
+}
+
+extern "C" void glutKeyboardFunc(KeyboardFunc callback) {
+    using SetKeyboard = void (*)(KeyboardFunc);
+    static const SetKeyboard real = real_one<SetKeyboard>("glutKeyboardFunc");
+    game_keyboard = callback;
+    real(callback ? logged_keyboard : nullptr);
 }
