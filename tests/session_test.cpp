@@ -11,58 +11,11 @@
 #include "app/options.h"
 #include "app/pacer.h"
 #include "app/session.h"
+#include "frames.h"
 #include "gl_recorder.h"
 #include "world_builder.h"
 
 namespace {
-
-// The outlines of a frame: primitive, colour and every vertex, flattened.
-std::string shapes_of(const gl::Recording& rec) {
-    std::string out;
-    for (const gl::Primitive& p : rec.primitives) {
-        out += std::to_string(p.mode) + " " + std::to_string(p.color.g) + ":";
-        for (const Vector v : p.vertices) {
-            out += std::to_string(v.x) + "," + std::to_string(v.y) + " ";
-        }
-    }
-    return out;
-}
-
-// One frame as the recorder saw it: every call, then the outlines and the text.
-std::string frame_of(const gl::Recording& rec) {
-    std::string out;
-    for (const std::string& call : rec.calls) {
-        out += call + ";";
-    }
-    out += shapes_of(rec);
-    for (const gl::Glyph& g : rec.glyphs) {
-        out += g.c;
-    }
-    return out;
-}
-
-// The designed display callback, straight onto the game.
-std::string designed_frame(Game& game) {
-    gl::reset();
-    glClear(GL_COLOR_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    game.draw();
-    glutSwapBuffers();
-    return frame_of(gl::recording());
-}
-
-std::string session_frame(Session& session) {
-    gl::reset();
-    session.display();
-    return frame_of(gl::recording());
-}
-
-// The keys of tick t of a short scripted game: turning, thrusting and firing now and then.
-const char* keys_at(int t) {
-    static const char* const script[] = {"", "q", "a", "", "wq", "d", "", "aq"};
-    return script[t % 8];
-}
 
 // Frames of `ticks` ticks of a game from seed 11, played through a session or straight.
 std::vector<std::string> play(int ticks, bool through_session) {
@@ -120,7 +73,7 @@ TEST(Session, PauseFreezesThePictureAndTheGameAndResumesAsIfNothingHappened) {
         session.tick();
         frames.push_back(session_frame(session));
         if (t == 60) {
-            const std::string last_live = shapes_of(gl::recording());
+            const std::string last_live = gl::outlines_text(gl::recording());
             // Longer than a bullet lives and a blink lasts, with keys that must do nothing.
             session.key('p');
             const std::string still = session_frame(session);
@@ -134,7 +87,7 @@ TEST(Session, PauseFreezesThePictureAndTheGameAndResumesAsIfNothingHappened) {
             EXPECT_EQ(text.back().s, "PAUSED");
             EXPECT_EQ(text.back().color.g, 1);
             // The still picture is the last frame's world, vertex for vertex.
-            EXPECT_EQ(shapes_of(gl::recording()), last_live);
+            EXPECT_EQ(gl::outlines_text(gl::recording()), last_live);
             session.key('p');
         }
     }

@@ -1,25 +1,21 @@
-// What the player's settings change, and what they must not: the pictures between the frames
-// (carried on from each frame, the frames themselves untouched), the settings file, the keys,
-// and attract mode's demo, after which the GAME OVER screen is exactly what it was.
+// The pictures between the frames: carried on from each frame by velocity, changing nothing in
+// the game; and in every setting, the frames at the ticks and every check value the designed
+// ones.
 #include <gtest/gtest.h>
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/picture.h"
 #include "app/session.h"
-#include "app/settings.h"
+#include "frames.h"
 #include "game/snapshot.h"
 #include "gl_recorder.h"
+#include "replay/check_value.h"
 
 namespace {
 
@@ -96,134 +92,95 @@ TEST(Picture, DrawingPicturesChangesNothingInTheGame) {
     EXPECT_EQ(GameSnapshot::save(game), before);
 }
 
-TEST(Settings, TextsReadAndRefused) {
-    struct Case {
-        const char* text;
-        bool read;
-        const char* error;  // a part of it
-    };
-    const Case cases[] = {
-        {"velmora-settings 1\nframes designed\npalette colour-blind\nvolume 30\nsound off\n", true,
-         ""},
-        {"velmora-settings 1\nkey left j Left\nkey thrust k\n", true, ""},
-        {"", false, "1:"},
-        {"velmora-settings 2\n", false, "1:"},
-        {"velmora-settings 1\nvolume 101\n", false, "2:"},
-        {"velmora-settings 1\nframes fast\n", false, "2:"},
-        {"velmora-settings 1\nkey fire a\nkey left a\n", false, "a is fire's key"},
-        {"velmora-settings 1\nkey fire NoSuchKey\n", false, "no key is named"},
-        {"velmora-settings 1\ncolour red\n", false, "unknown setting"},
-        {"velmora-settings 1\npad fire 1 100\n", false, "gamepad button"},
-    };
-    for (const Case& c : cases) {
-        Settings s;
-        std::string error;
-        EXPECT_EQ(Settings::parse(c.text, s, error), c.read) << c.text;
-        EXPECT_NE(error.find(c.error), std::string::npos) << c.text << " -> " << error;
-        if (c.read) {
-            Settings again;
-            EXPECT_TRUE(Settings::parse(s.text(), again, error)) << s.text();
-            EXPECT_EQ(again.text(), s.text());
-        }
+// A frame's outlines but its bullets' (in either palette), and how many bullets it drew.
+std::string all_but_bullets(const gl::Recording& drawn) {
+    const auto is = [](gl::Color c, Color b) { return c.r == b.r && c.g == b.g && c.b == b.b; };
+    std::string out;
+    int bullets = 0;
+    for (const gl::Primitive& p : drawn.primitives) {
+        const bool bullet = is(p.color, {1, 0.3f, 0.3f}) || is(p.color, {0, 1, 0}) ||
+                            is(p.color, Picture::kShipShot) || is(p.color, Picture::kInvaderShot);
+        gl::Recording one;
+        one.primitives.push_back(p);
+        bullets += bullet ? 1 : 0;
+        out += bullet ? "" : gl::outlines_text(one);
     }
+    return std::to_string(bullets) + " bullets; " + out;
 }
 
-TEST(Settings, AFileThatCannotBeReadIsSetAsideWithOneLineAndTheDefaultsUsed) {
-    char dir[] = "/tmp/velmora-settings-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/settings";
-    Settings chosen;
-    chosen.smooth = false;
-    chosen.volume = 20;
-    ASSERT_TRUE(save_settings(path, chosen));
-    EXPECT_EQ(load_settings(path, stderr).text(), chosen.text());
+// A row of settings: how the field is shown, and with which keys.
+struct Shown {
+    const char* name;
+    bool smooth;
+    Look look;
+    bool remapped;
+};
 
-    std::ofstream(path) << "velmora-settings 1\nvolume loud\n";
-    std::FILE* err = std::tmpfile();
-    EXPECT_EQ(load_settings(path, err).text(), Settings{}.text());
-    std::rewind(err);
-    char said[512] = {};
-    const size_t n = std::fread(said, 1, sizeof said - 1, err);
-    std::fclose(err);
-    EXPECT_EQ(std::count(said, said + n, '\n'), 1) << said;
-    EXPECT_FALSE(std::ifstream(path).good());
-    const std::string listing = [&] {
-        std::string out;
-        FILE* ls = popen(("ls " + std::string(dir)).c_str(), "r");
-        char line[256];
-        while (fgets(line, sizeof line, ls)) {
-            out += line;
+TEST(Settings, EveryFrameAtATickAndEveryCheckValueAreTheDesignedOnesInEverySetting) {
+    std::vector<std::string> frames;
+    std::vector<std::string> bodies;
+    std::vector<uint32_t> checks;  // each tick's, as recordings keep them
+    Game straight;
+    straight.new_game(11);
+    for (int t = 0; t < 120; ++t) {
+        for (const char* k = keys_at(t); *k != '\0'; ++k) {
+            ship_command(straight, static_cast<unsigned char>(*k));
         }
-        pclose(ls);
-        return out;
-    }();
-    EXPECT_NE(listing.find("settings.bad-"), std::string::npos) << listing;
-    EXPECT_EQ(std::system(("rm -rf " + std::string(dir)).c_str()), 0);
-}
-
-TEST(KeyMap, AKeyBelongsToOneActionAndTheGameSeesTheDesignedKeys) {
-    KeyMap keys;
+        straight.update();
+        frames.push_back(designed_frame(straight));
+        bodies.push_back(all_but_bullets(gl::recording()));
+        checks.push_back(check_value(straight));
+    }
+    Look colour_blind;
+    colour_blind.colour_blind = true;
+    Look wide;
+    wide.line_px = 3;
+    wide.side_px = 1500;
+    const Shown rows[] = {
+        {"designed, keys of the player's", false, Look{}, true},
+        {"smooth", true, Look{}, false},
+        {"smooth, keys of the player's", true, Look{}, true},
+        {"colour-blind", false, colour_blind, false},
+        {"smooth, colour-blind, keys of the player's", true, colour_blind, true},
+        {"smooth, wide lines", true, wide, false},
+    };
+    KeyMap chosen;
     std::string error;
-    EXPECT_FALSE(keys.bind(Action::kFire, Key{false, 'a'}, error));
-    EXPECT_EQ(error, "a is left's key");
-    ASSERT_TRUE(keys.bind(Action::kLeft, Key{false, 'j'}, error));
-    EXPECT_EQ(keys.action_of(Key{false, 'J'}), Action::kLeft);
-    EXPECT_EQ(keys.action_of(Key{false, 'a'}), Action::kLeft);  // its second key now
-    EXPECT_EQ(keys.action_of(Key{true, GLUT_KEY_LEFT}), std::nullopt);
-
-    // The same keys by the designed names and by the player's leave the same game.
-    Game designed_game;
-    Game remapped_game;
-    Session designed(designed_game, 5);
-    Session remapped(remapped_game, 5);
-    remapped.use_keys(keys);
-    designed.play_now(5);
-    remapped.play_now(5);
-    for (int t = 0; t < 60; ++t) {
-        if (t % 3 == 0) {
-            designed.key('a');
-            remapped.key('j');
+    ASSERT_TRUE(chosen.bind(Action::kLeft, Key{false, 'j'}, error) &&
+                chosen.bind(Action::kFire, Key{false, 'k'}, error));
+    const KeyMap designed;
+    for (const Shown& row : rows) {
+        SCOPED_TRACE(row.name);
+        Game game;
+        game.new_game(11);
+        Session session(game, 11);
+        long now = 0;
+        session.show_as(row.smooth, row.look, [&now] { return now; });
+        if (row.remapped) {
+            session.use_keys(chosen);
         }
-        designed.tick();
-        remapped.tick();
+        for (size_t t = 0; t < frames.size(); ++t) {
+            for (const char* k = keys_at(static_cast<int>(t)); *k != '\0'; ++k) {
+                const Key key = session.keys_of(*designed.action_of(Key{false, *k}));
+                key.special ? session.special(key.code)
+                            : session.key(static_cast<unsigned char>(key.code));
+            }
+            now = static_cast<long>(t) * 50;
+            session.tick();
+            const std::string frame = session_frame(session);
+            // The designed look draws the frame call for call; the palette, all but the bullets.
+            if (row.look.line_px == 1 && !row.look.colour_blind) {
+                ASSERT_TRUE(frame == frames[t]) << "tick " << t;
+            } else if (row.look.line_px == 1) {
+                ASSERT_EQ(all_but_bullets(gl::recording()), bodies[t]) << "tick " << t;
+            }
+            if (row.smooth) {
+                now += 30;  // and a picture between, which must change nothing
+                session_frame(session);
+            }
+            ASSERT_EQ(check_value(game), checks[t]) << "tick " << t;
+        }
     }
-    EXPECT_EQ(GameSnapshot::save(designed_game), GameSnapshot::save(remapped_game));
-}
-
-TEST(Attract, TheDemoComesAfterTwentySecondsAndAnyKeyBringsBackGameOverAsItWas) {
-    Game game;
-    Session session(game, 7);
-    session.play_now(7);
-    std::stringstream demo;
-    demo << std::ifstream(VELMORA_REPLAY_DIR "/game-over.replay").rdbuf();
-    const std::string text = demo.str();
-    ASSERT_FALSE(text.empty());
-    session.attract_with([&text] { return text; });
-    int ticks = 0;
-    const auto step = [&session] {
-        session.tick();
-        session.display();  // a frame a tick, as the window draws them
-    };
-    while (!game.get_game_over() && ticks < 5000) {
-        step();
-        ++ticks;
-    }
-    ASSERT_TRUE(game.get_game_over());
-    // The tick that ended the game is the first of the 400 left alone.
-    for (int t = 0; t < 398; ++t) {
-        step();
-    }
-    EXPECT_FALSE(session.showing_demo());
-    const std::string over = GameSnapshot::save(game);
-    step();
-    EXPECT_TRUE(session.showing_demo());
-    for (int t = 0; t < 30; ++t) {
-        step();
-    }
-    EXPECT_FALSE(game.get_game_over());  // the demo's game is in play
-    session.key('x');
-    EXPECT_FALSE(session.showing_demo());
-    EXPECT_EQ(GameSnapshot::save(game), over);
 }
 
 }  // namespace

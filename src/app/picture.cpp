@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <type_traits>
 
 namespace {
 
@@ -76,7 +77,22 @@ Vector carried(const Shape& body, float fraction) {
 
 }  // namespace
 
+void Picture::framing(const Game& game) {
+    last_drawn.clear();
+    game.get_world().visit_bodies([this](const auto& body) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(body)>, Bullet>) {
+            if (body.get_age() == 49) {
+                last_drawn.push_back(body);
+            }
+        }
+    });
+}
+
 void Picture::framed(const Game& game) {
+    // A copy's outline comes from the same code as the world's, so it is the frame's exactly.
+    for (Bullet& copy : last_drawn) {
+        copy.draw_unseen();
+    }
     const Ship& ship = *game.get_world().get_ship();
     drawn_angle = ship.get_body_angle();
     drawn_at = ship.get_position();
@@ -89,6 +105,18 @@ void Picture::draw(const Game& game, float fraction, const Look& look) const {
         const Pen& pen;
         const Look& look;
         float f;
+        mutable bool kept_drawn = false;
+
+        // The bullets the frame dropped were the oldest, at the head of the list: drawn after
+        // the stars and before the rest, where the frame drew them.
+        void after_the_stars() const {
+            if (!kept_drawn) {
+                kept_drawn = true;
+                for (const Bullet& copy : picture.last_drawn) {
+                    shown(copy);
+                }
+            }
+        }
 
         // A frame made unseen leaves the stars' outlines as they were: theirs come from where
         // they are (a star never turns).
@@ -101,6 +129,10 @@ void Picture::draw(const Game& game, float fraction, const Look& look) const {
             pen.outline(at, carried(star, f), star.primitive(), star.color());
         }
         void operator()(const Bullet& bullet) const {
+            after_the_stars();
+            shown(bullet);
+        }
+        void shown(const Bullet& bullet) const {
             const std::vector<Vector>& o = bullet.outline();
             if (o.size() < 2) {
                 return;  // born since the frame: it shows from the next
@@ -117,14 +149,17 @@ void Picture::draw(const Game& game, float fraction, const Look& look) const {
             }
         }
         void operator()(const Asteroid& rock) const {
+            after_the_stars();
             pen.outline(rock.outline(), carried(rock, f), rock.primitive(), rock.color());
         }
         void operator()(const Invader& invader) const {
+            after_the_stars();
             pen.outline(invader.outline(), carried(invader, f), invader.primitive(),
                         invader.color());
         }
         // The ship turned since the frame is turned about where it was drawn.
         void operator()(const Ship& ship) const {
+            after_the_stars();
             if (!ship.shown() || ship.outline().empty()) {
                 return;
             }

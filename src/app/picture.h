@@ -12,6 +12,8 @@
 // and sky blue).
 #pragma once
 
+#include <vector>
+
 #include "game/game.h"
 
 struct Look {
@@ -22,7 +24,10 @@ struct Look {
 
 class Picture {
   public:
-    // The game's frame of a tick has just been made: what the next pictures start from.
+    // The game's frame of a tick is about to be made: the bullets it draws for the last time
+    // (and drops) are kept, so that the pictures show them in that frame as it does.
+    void framing(const Game& game);
+    // The frame has just been made: what the next pictures start from.
     void framed(const Game& game);
     // The field, without the head-up text, `fraction` of a tick (0 to 1) after that frame.
     void draw(const Game& game, float fraction, const Look& look) const;
@@ -32,6 +37,7 @@ class Picture {
     static constexpr Color kInvaderShot{86 / 255.0f, 180 / 255.0f, 233 / 255.0f};
 
   private:
-    float drawn_angle = 0;  // the ship's, at the frame
-    Vector drawn_at{0, 0};  // and where it was
+    float drawn_angle = 0;           // the ship's, at the frame
+    Vector drawn_at{0, 0};           // and where it was
+    std::vector<Bullet> last_drawn;  // copies of the bullets the frame dropped, drawn as it did
 };

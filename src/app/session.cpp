@@ -235,6 +235,7 @@ void Session::start_game(unsigned s) {
         live = Recorder::in_memory();
     }
     game.new_game(s);
+    picture = Picture{};  // nothing of the last game's frame
     current_seed = s;
     game_ticks = 0;
     if (recorder) {

@@ -33,6 +33,7 @@ void Session::picture_field(long now) {
     // The frame a tick makes, once, whatever number of pictures follow it: the game sees one
     // frame a tick, as in the designed game.
     if (frame_due) {
+        picture.framing(game);
         game.draw_unseen();
         record_frame();
         picture.framed(game);

@@ -18,6 +18,8 @@ class Bullet : public Shape {
     Bullet(float x, float y, Vector* force, int origin);
 
     int get_origin() const { return origin; }
+    // Draws so far: the 50th is its last.
+    int get_age() const { return age; }
     // Physics step, then the edge wrap.
     void update();
     // Draws the segment and ages the bullet by one draw; true on the 50th draw.

@@ -53,6 +53,29 @@ std::vector<Primitive> primitives_of(int mode) {
     return out;
 }
 
+std::string outlines_text(const Recording& drawn) {
+    std::string out;
+    for (const Primitive& p : drawn.primitives) {
+        out += std::to_string(p.mode) + " " + std::to_string(p.color.g) + ":";
+        for (const Vector v : p.vertices) {
+            out += std::to_string(v.x) + "," + std::to_string(v.y) + " ";
+        }
+    }
+    return out;
+}
+
+std::string frame_text(const Recording& drawn) {
+    std::string out;
+    for (const std::string& call : drawn.calls) {
+        out += call + ";";
+    }
+    out += outlines_text(drawn);
+    for (const Glyph& g : drawn.glyphs) {
+        out += g.c;
+    }
+    return out;
+}
+
 }  // namespace gl
 
 using gl::rec;

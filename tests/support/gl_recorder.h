@@ -56,4 +56,9 @@ std::vector<Text> texts();
 // The primitives drawn with a given mode (GL_LINES, GL_LINE_LOOP, GL_POLYGON).
 std::vector<Primitive> primitives_of(int mode);
 
+// A recording flattened for comparing frames: its outlines (primitive, green and every
+// vertex), and the whole frame (every call, then the outlines and the text).
+std::string outlines_text(const Recording& drawn);
+std::string frame_text(const Recording& drawn);
+
 }  // namespace gl
