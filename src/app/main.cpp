@@ -10,5 +10,6 @@ Game jogo;
 int main(int argc, char** argv) {
     Platform desktop;
     desktop.refresh_rate = display_refresh_rate;
+    desktop.sync_to_refresh = sync_to_refresh;
     return run_shell(argc, argv, jogo, desktop);
 }

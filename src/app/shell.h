@@ -31,6 +31,9 @@ struct Platform {
     // The display's refresh rate (0 when unknown: 60 is assumed), and device pixels a CSS
     // pixel.
     int (*refresh_rate)() = nullptr;
+    // Asks the driver to wait for the display's refresh at each swap (vsync), or not: true
+    // where it does.
+    bool (*sync_to_refresh)(bool on) = nullptr;
     float (*pixel_ratio)() = nullptr;
     // Opens the page's own settings dialog, for the settings key (the desktop draws its screen).
     void (*open_settings)() = nullptr;

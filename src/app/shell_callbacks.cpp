@@ -50,7 +50,10 @@ double now_exact_ms() {
 // Pictures between frames, as often as the display shows them: the page's toolkit asks at
 // each animation frame; the desktop's at most at the refresh rate, sleeping between. Each tick
 // draws its own picture, so the last one before it is left out when it would come less than
-// half a refresh before the tick's: 60 Hz shows three a tick, the tick's and two more.
+// half a refresh before the tick's: 60 Hz shows three a tick, the tick's and two more. Where
+// the driver waits for the refresh at each swap, that wait paces the pictures, and each is
+// asked for a quarter of a period early: drawn just before the refresh that shows it, rather
+// than just after the one before.
 void idle() {
     if (state.window_closed) {
         return;
@@ -62,7 +65,8 @@ void idle() {
     const double period = 1000.0 / state.refresh_hz;
     const double now = now_exact_ms();
     const bool room = now - state.ticked_at + period / 2 <= kTickMs;
-    if (state.session->paused() || !room || now - state.pictured_at < period) {
+    const double spacing = state.synced ? period * 0.75 : period;
+    if (state.session->paused() || !room || now - state.pictured_at < spacing) {
         usleep(state.session->paused() ? 10000 : 1000);  // a paused field changes only with a key
         return;
     }
@@ -83,12 +87,20 @@ void special(int key, int /*x*/, int /*y*/) {
     pressed(Key{true, key});
 }
 
-// The idle callback and multisampling follow the frames setting.
+// The idle callback, vsync and multisampling follow the frames setting. Vsync is asked for
+// with smooth pictures only, and given back when they stop: the designed frames are swapped
+// as the driver always swapped them.
 void follow_settings() {
     const bool smooth = state.prefs.smooth();
     if (smooth != state.idling) {
         glutIdleFunc(smooth ? idle : nullptr);
         state.idling = smooth;
+        if (smooth && state.platform.sync_to_refresh) {
+            state.synced = state.platform.sync_to_refresh(true);
+        } else if (state.synced) {
+            state.platform.sync_to_refresh(false);
+            state.synced = false;
+        }
     }
     if (state.sampled) {
         smooth ? glEnable(GL_MULTISAMPLE) : glDisable(GL_MULTISAMPLE);

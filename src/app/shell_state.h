@@ -21,6 +21,7 @@ struct ShellState {
     Preferences prefs;
     bool idling = false;   // pictures between frames are asked for
     bool sampled = false;  // the window is multisampled
+    bool synced = false;   // the driver waits for the refresh at each swap (smooth only)
     int refresh_hz = 60;   // the desktop display's, where it can tell
     double ticked_at = 0;  // ms, steady clock: the last tick, and the last picture shown
     double pictured_at = 0;

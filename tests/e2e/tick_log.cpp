@@ -6,7 +6,11 @@
 //   bit a pixel, row by row: when a picture first showed what a key did;
 // - VELMORA_KEY_LOG: every key the game's keyboard callback is given, as it arrives.
 // Each call is then handed on to the toolkit.
+// With VELMORA_FAKE_VSYNC=HZ it also plays a driver that offers swap control
+// (GLX_MESA_swap_control) and, once asked for it, makes each swap wait for the next of HZ
+// refreshes a second, as vsync does; VELMORA_VSYNC_LOG notes each interval asked for.
 #include <GL/gl.h>
+#include <GL/glx.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -88,6 +92,28 @@ std::string box_lit() {
     return hex;
 }
 
+// The fake driver's refresh rate (0: none) and the swap interval the game asked for.
+const double fake_hz = [] {
+    const char* hz = std::getenv("VELMORA_FAKE_VSYNC");
+    return hz ? std::atof(hz) : 0.0;
+}();
+unsigned swap_interval = 0;
+
+int fake_swap_interval(unsigned interval) {
+    static Log log("VELMORA_VSYNC_LOG");
+    log.line(Log::format(" %u", interval));
+    swap_interval = interval;
+    return 0;
+}
+
+void wait_for_refresh() {
+    const double period = 1000 / fake_hz;
+    const double until = (static_cast<long long>(now_ms() / period) + 1) * period;
+    for (double left = until - now_ms(); left > 0; left = until - now_ms()) {
+        usleep(static_cast<useconds_t>(left * 1000));
+    }
+}
+
 using KeyboardFunc = void (*)(unsigned char, int, int);
 KeyboardFunc game_keyboard = nullptr;
 
@@ -112,6 +138,9 @@ extern "C" void glutSwapBuffers() {
     static const SwapBuffers real = real_one<SwapBuffers>("glutSwapBuffers");
     static Log log("VELMORA_SWAP_LOG");
     const std::string lit = log.on() ? box_lit() : "";
+    if (fake_hz > 0 && swap_interval > 0) {
+        wait_for_refresh();
+    }
     real();
     log.line(lit);
 }
@@ -121,4 +150,24 @@ extern "C" void glutKeyboardFunc(KeyboardFunc callback) {
     static const SetKeyboard real = real_one<SetKeyboard>("glutKeyboardFunc");
     game_keyboard = callback;
     real(callback ? logged_keyboard : nullptr);
+}
+
+extern "C" const char* glXQueryExtensionsString(Display* display, int screen) {
+    using Query = const char* (*)(Display*, int);
+    static const Query real = real_one<Query>("glXQueryExtensionsString");
+    static std::string with;
+    with = real(display, screen);
+    if (fake_hz > 0) {
+        with += " GLX_MESA_swap_control ";
+    }
+    return with.c_str();
+}
+
+extern "C" __GLXextFuncPtr glXGetProcAddressARB(const GLubyte* name) {
+    using GetProc = __GLXextFuncPtr (*)(const GLubyte*);
+    static const GetProc real = real_one<GetProc>("glXGetProcAddressARB");
+    if (fake_hz > 0 && std::string(reinterpret_cast<const char*>(name)) == "glXSwapIntervalMESA") {
+        return reinterpret_cast<__GLXextFuncPtr>(fake_swap_interval);
+    }
+    return real(name);
 }
