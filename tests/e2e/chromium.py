@@ -78,17 +78,18 @@ def console_errors(driver):
     return [e["message"] for e in driver.get_log("browser") if e["level"] == "SEVERE"]
 
 
-def run_page_test(doc, run):
-    """A page test's main: WEB_DIR and SCREENSHOT_DIR from the command line (else `doc`), the
-    page served from WEB_DIR, and run(check, url, out_dir) as one scenario of named checks."""
+def run_page_test(doc, run, more=0):
+    """A page test's main: WEB_DIR and SCREENSHOT_DIR from the command line, then `more`
+    arguments (else `doc`), the page served from WEB_DIR, and run(check, url, out_dir, *more)
+    as one scenario of named checks."""
     from xsession import Checks  # the same checks as the real-window tests
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 3 + more:
         sys.exit(doc)
-    web_dir, out_dir = sys.argv[1:]
+    web_dir, out_dir = sys.argv[1:3]
     os.makedirs(out_dir, exist_ok=True)
     server, url = serve(web_dir)
     check = Checks(out_dir)
     with check.scenario():
-        run(check, url, out_dir)
+        run(check, url, out_dir, *sys.argv[3:])
     server.shutdown()
     check.finish()
