@@ -15,7 +15,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import Checks, wait_for  # noqa: E402
+from xsession import Checks, play_headless, wait_for  # noqa: E402
 
 from chromium import browser, console_errors, serve  # noqa: E402
 
@@ -29,11 +29,6 @@ def loaded(driver, url):
 
 def text_of(driver, element):
     return driver.find_element("id", element).text
-
-
-def desktop_play(binary, path):
-    return subprocess.run([binary, "--play", path, "--headless"], capture_output=True, text=True,
-                          timeout=120, env=dict(os.environ, DISPLAY=""))
 
 
 def saved_in_page(check, url, binary, downloads):
@@ -60,7 +55,7 @@ def saved_in_page(check, url, binary, downloads):
         with open(path) as f:
             text = f.read()
         end = text.strip().splitlines()[-1]
-        run = desktop_play(binary, path)
+        run = play_headless(binary, path)
         outcome = run.stdout.split(" ticks_per_second=")[0]
         check("the page's recording replays on the desktop with exit 0", run.returncode == 0,
               f"exit {run.returncode}: {run.stderr.strip()}")

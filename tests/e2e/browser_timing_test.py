@@ -14,10 +14,9 @@ import time
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser_replay_test import desktop_play  # noqa: E402
 from chromium import browser  # noqa: E402
 from service import Server  # noqa: E402
-from xsession import Checks, wait_for  # noqa: E402
+from xsession import Checks, play_headless, wait_for  # noqa: E402
 
 # A long task on the page's thread every so often, as a busy tab has: frames and ticks queue up
 # behind it and then come back to back.
@@ -56,7 +55,7 @@ def one_game(check, url, binary, server, downloads, n):
         path = os.path.join(downloads, files[0])
         with open(path, "rb") as f:
             data = f.read()
-        run = desktop_play(binary, path)
+        run = play_headless(binary, path)
         status, body = server.json("POST", "/api/v1/games?" + urllib.parse.urlencode(
             {"name": f"Slow {n}"}), data)
         ticks, keys, frames = (data.count(w) for w in (b"\nt ", b"\nk ", b"\nd\n"))

@@ -2,10 +2,10 @@
 """Measures the time from a key reaching the game to the first picture that shows what it did,
 in a real window under Xvfb, in the designed frames (one picture a tick) and in smooth motion,
 alternately in the same X session: the ship at rest in the middle is turned by a and d, PRESSES
-times in each once its first blink is over, at times that fall anywhere in a tick. The tick_log shim notes each key as the
-game's keyboard callback gets it, and the ship's lit pixels in every picture shown; a picture
-shows the key once the ship's outline (the lit pixels left when a star's few are set aside)
-differs from the last one shown before it.
+times in each once its first blink is over, at times that fall anywhere in a tick. The
+tick_log shim notes each key as the game's keyboard callback gets it, and the ship's lit
+pixels in every picture shown; a picture shows the key once the ship's outline (the lit pixels
+left when a star's few are set aside) differs from the last one shown before it.
 
 Usage: latency.py VELMORA_BINARY TICK_LOG_SHIM [PRESSES [ROUNDS]]
 """
@@ -17,7 +17,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import Game, Xvfb  # noqa: E402
+from xsession import Game, Xvfb, measuring_args  # noqa: E402
 
 BOX = 60  # pixels a side, about the ship in the middle of the 500 by 500 window
 CORNER = 250 - BOX // 2
@@ -86,11 +86,7 @@ def measure(x, binary, shim, frames, presses, tmp):
 
 
 def main():
-    if len(sys.argv) < 3:
-        sys.exit(__doc__)
-    binary, shim = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    presses = int(sys.argv[3]) if len(sys.argv) > 3 else 30
-    rounds = int(sys.argv[4]) if len(sys.argv) > 4 else 2
+    binary, shim, presses, rounds = measuring_args(__doc__, 30, 2)
     seen = {"designed": [], "smooth": []}
     keys = dict.fromkeys(seen, 0)
     with Xvfb(1024, 768) as x, tempfile.TemporaryDirectory() as tmp:

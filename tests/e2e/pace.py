@@ -13,15 +13,11 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import Game, Xvfb, tick_rate  # noqa: E402
+from xsession import Game, Xvfb, measuring_args, tick_rate  # noqa: E402
 
 
 def main():
-    if len(sys.argv) < 3:
-        sys.exit(__doc__)
-    binary, shim = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 30
-    busy = int(sys.argv[4]) if len(sys.argv) > 4 else 2
+    binary, shim, seconds, busy = measuring_args(__doc__, 30.0, 2)
     log = tempfile.NamedTemporaryFile(prefix="velmora-pace-", delete=False).name
     loops = [subprocess.Popen(["sh", "-c", "while :; do :; done"]) for _ in range(busy)]
     try:

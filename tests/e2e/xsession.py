@@ -369,3 +369,34 @@ def tick_rate(log_path, until=None):
     # (the first line is main arming the first tick)
     gaps = [b - a for a, b in zip(ticks, ticks[1:])]
     return (len(ticks) - 1) * 1000.0 / (ticks[-1] - ticks[0]), gaps
+
+
+def measuring_args(doc, *defaults):
+    """A measuring script's command line: VELMORA_BINARY and TICK_LOG_SHIM, made absolute, then
+    a value for each of `defaults` (of its type), the default where none is given; without the
+    first two, `doc` is shown."""
+    if len(sys.argv) < 3:
+        sys.exit(doc)
+    given = sys.argv[3:]
+    return (os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]),
+            *(type(d)(given[i]) if i < len(given) else d for i, d in enumerate(defaults)))
+
+
+def play_headless(binary, path):
+    """velmora --play FILE --headless, as on a machine with no display."""
+    return subprocess.run([binary, "--play", path, "--headless"], capture_output=True, text=True,
+                          timeout=120, env=dict(os.environ, DISPLAY=""))
+
+
+def recorded_as_designed(check, text, binary):
+    """A recording of a game played with j for left and k for fire: it keeps the designed keys,
+    and replays without a window to its every check value."""
+    check("its recording keeps the designed keys (a and q for j and k)",
+          "\nk a\n" in text and "\nk q\n" in text and "\nk j\n" not in text and
+          "\nk k\n" not in text)
+    with tempfile.NamedTemporaryFile("w", suffix=".replay") as f:
+        f.write(text)
+        f.flush()
+        replay = play_headless(binary, f.name)
+    check("it replays without a window to every check value", replay.returncode == 0,
+          replay.stdout + replay.stderr)
