@@ -70,7 +70,7 @@ TEST_F(RecorderFile, ReplacesAnOlderFileAndWritesEachGamesSeedAtOnce) {
     const std::string ending = "\nd\nend ticks=3 level=0 score=0 lives=3\n";
     ASSERT_GT(text.size(), ending.size());
     EXPECT_EQ(text.substr(text.size() - ending.size()), ending);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3 + 3 * 2 + 1);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3 + kFramesBeforeFirstTick + 3 * 2 + 1);
 }
 
 // Seed 7 with no keys: GAME OVER at tick 344; then Enter and ten ticks of the next game.

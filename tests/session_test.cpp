@@ -13,6 +13,7 @@
 #include "app/session.h"
 #include "frames.h"
 #include "gl_recorder.h"
+#include "replay/check_value.h"
 #include "world_builder.h"
 
 namespace {
@@ -23,6 +24,10 @@ std::vector<std::string> play(int ticks, bool through_session) {
     game.new_game(11);
     Session session(game, 11);
     std::vector<std::string> frames;
+    // The window's first showings, before the first tick.
+    for (int f = 0; f < kFramesBeforeFirstTick; ++f) {
+        through_session ? session_frame(session) : designed_frame(game);
+    }
     for (int t = 0; t < ticks; ++t) {
         for (const char* k = keys_at(t); *k != '\0'; ++k) {
             if (through_session) {
@@ -66,6 +71,9 @@ TEST(Session, PauseFreezesThePictureAndTheGameAndResumesAsIfNothingHappened) {
     game.new_game(11);
     Session session(game, 11);
     std::vector<std::string> frames;
+    for (int f = 0; f < kFramesBeforeFirstTick; ++f) {
+        session_frame(session);
+    }
     for (int t = 0; t < 120; ++t) {
         for (const char* k = keys_at(t); *k != '\0'; ++k) {
             session.key(*k);
@@ -92,6 +100,50 @@ TEST(Session, PauseFreezesThePictureAndTheGameAndResumesAsIfNothingHappened) {
         }
     }
     EXPECT_EQ(frames, unpaused);
+}
+
+// However the display shows the game (T a tick, D a picture: the toolkit's showings, exposes,
+// slow frames), the game sees its designed frames: two before the first tick and one after each,
+// a frame a tick fell due before made unseen, a picture beyond it changing nothing.
+TEST(Session, TheGameSeesItsDesignedFramesWhateverTheDisplayShows) {
+    const char* const shown[] = {"TTTTTTTT", "DDDTDDDTTDTDDTDT", "DTDTDTTTDT", "TDDDDTDTTT"};
+    for (const char* const row : shown) {
+        SCOPED_TRACE(row);
+        Game game;
+        Session session(game, 11);
+        session.record_in_memory();
+        session.start(11);
+        std::vector<uint32_t> checks;
+        for (const char* step = row; *step != '\0'; ++step) {
+            if (*step == 'T') {
+                session.tick();
+                checks.push_back(check_value(game));
+            } else {
+                session_frame(session);
+            }
+        }
+        // Each tick's check value against the designed game's, ticked and drawn in turn.
+        Game before;
+        before.new_game(11);
+        for (int f = 0; f < kFramesBeforeFirstTick; ++f) {
+            before.draw_unseen();
+        }
+        for (size_t t = 0; t < checks.size(); ++t) {
+            before.update();
+            EXPECT_EQ(checks[t], check_value(before)) << "tick " << t + 1;
+            before.draw_unseen();
+        }
+        // And the recording holds those frames: two before the first tick, one between two.
+        std::string frames;
+        for (size_t at = session.recording().find("\nseed "); at != std::string::npos;
+             at = session.recording().find('\n', at + 1)) {
+            const char kind = session.recording()[at + 1];
+            frames += kind == 'd' || kind == 't' ? std::string(1, kind) : "";
+        }
+        EXPECT_EQ(frames.substr(0, 3), "ddt") << frames;
+        EXPECT_EQ(frames.find("tt"), std::string::npos) << frames;
+        EXPECT_EQ(frames.find("dd", 2), std::string::npos) << frames;
+    }
 }
 
 TEST(Session, EnterAfterGameOverStartsTheSameGameAsAFreshStart) {

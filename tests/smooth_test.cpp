@@ -99,6 +99,9 @@ TEST(Settings, EveryFrameAtATickAndEveryCheckValueAreTheDesignedOnesInEverySetti
     std::vector<uint32_t> checks;  // each tick's, as recordings keep them
     Game straight;
     straight.new_game(11);
+    for (int f = 0; f < kFramesBeforeFirstTick; ++f) {
+        straight.draw_unseen();
+    }
     for (int t = 0; t < 120; ++t) {
         for (const char* k = keys_at(t); *k != '\0'; ++k) {
             ship_command(straight, static_cast<unsigned char>(*k));

@@ -47,9 +47,12 @@ void Session::tick() {
         }
         return;
     }
+    while (frames_owed > 0) {
+        frame_unseen();
+    }
     const bool was_over = game.get_game_over();
     game.update();
-    frame_due = true;
+    frames_owed = 1;
     const bool ended = !was_over && game.get_game_over();
     game_ticks += was_over ? 0 : 1;
     if (recorder) {
@@ -85,6 +88,7 @@ void Session::attract() {
         return;
     }
     before_demo = GameSnapshot::save(game);
+    owed_before_demo = frames_owed;
     watched = std::make_unique<Replay>(std::move(file));
     watched->start(game);
     demo_running = true;
@@ -95,7 +99,9 @@ void Session::end_demo() {
     demo_running = false;
     idle_ticks = 0;
     GameSnapshot::restore(game, before_demo);
-    frame_due = true;
+    frames_owed = owed_before_demo;
+    picture = Picture{};
+    picture.framed(game);
 }
 
 bool Session::key_ends_demo() {
@@ -236,6 +242,7 @@ void Session::start_game(unsigned s) {
     }
     game.new_game(s);
     picture = Picture{};  // nothing of the last game's frame
+    frames_owed = kFramesBeforeFirstTick;
     current_seed = s;
     game_ticks = 0;
     if (recorder) {

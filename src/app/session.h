@@ -127,6 +127,8 @@ class Session {
     void act(unsigned char key);
     // The frame of a tick, and the pictures: the frame made unseen and the field pictured.
     void picture_field(long now);
+    // One designed frame owed, made with nothing shown: a tick fell due before it was drawn.
+    void frame_unseen();
     void record_frame();
     // Counts the ticks of a GAME OVER screen left alone, and starts the demo at the 400th.
     void attract();
@@ -156,12 +158,14 @@ class Session {
     Look look;
     std::function<long()> clock;
     Picture picture;
-    bool frame_due = true;  // a tick (or the start) has come since the last frame
+    // Designed frames owed: those before the first tick, then one after each tick.
+    int frames_owed = kFramesBeforeFirstTick;
     long framed_at = 0;
     std::function<std::optional<std::string>()> demo_source;
     long idle_ticks = 0;
     bool demo_running = false;
     std::string before_demo;  // the game as the demo found it
+    int owed_before_demo = 0;
     long pictures_shown = 0;
     long ticks_stepped = 0;
 };

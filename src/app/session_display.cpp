@@ -29,15 +29,19 @@ void Session::record_frame() {
     }
 }
 
+void Session::frame_unseen() {
+    picture.framing(game);
+    game.draw_unseen();
+    record_frame();
+    picture.framed(game);
+    --frames_owed;
+}
+
 void Session::picture_field(long now) {
     // The frame a tick makes, once, whatever number of pictures follow it: the game sees one
     // frame a tick, as in the designed game.
-    if (frame_due) {
-        picture.framing(game);
-        game.draw_unseen();
-        record_frame();
-        picture.framed(game);
-        frame_due = false;
+    if (frames_owed > 0) {
+        frame_unseen();
         framed_at = now;
     }
     const float since = smooth ? static_cast<float>(now - framed_at) / 50 : 0;
@@ -59,9 +63,12 @@ void Session::display() {
         picture.draw(game, 0, look);
     } else if (pictured) {
         picture_field(clock ? clock() : 0);
-    } else {
+    } else if (frames_owed > 0) {
         game.draw();
         record_frame();
+        --frames_owed;
+    } else {
+        game.draw_still();  // a picture beyond the designed frame: an expose, a resize
     }
     if (is_paused) {
         draw_paused();
