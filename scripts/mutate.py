@@ -197,7 +197,8 @@ def try_fault(m, originals):
 def configure():
     # Lightly optimized, no debug information: each fault builds in a few seconds and the
     # golden replays still run fast. lld, where it is installed, links the test programs sooner.
-    flags = ["-DCMAKE_BUILD_TYPE=Debug", "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g0"]
+    flags = ["-DCMAKE_BUILD_TYPE=Debug", "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g0", "-DBUILD_TESTING=ON",
+             "-DVELMORA_BUILD_SERVER=ON"]
     if shutil.which("ld.lld"):
         flags.append("-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld")
     subprocess.run(["cmake", "-S", TREE, "-B", BUILD, *flags], check=True, capture_output=True)

@@ -124,7 +124,8 @@
   });
 
   // The field: square, at most 500 CSS pixels, as large as the window allows with the
-  // buttons in view, and drawn at the screen's own pixels so that it stays sharp.
+  // buttons in view, and drawn at the screen's own pixels so that it stays sharp (fewer while
+  // the renderer cannot keep up: quality.js).
   var fit = function () {
     var width = document.documentElement.clientWidth;
     var height = window.innerHeight;
@@ -138,7 +139,7 @@
     }
     var side = Math.max(120, Math.min(500, Math.floor(Math.min(room[0], room[1]))));
     document.documentElement.style.setProperty('--side', side + 'px');
-    var pixels = Math.round(side * (window.devicePixelRatio || 1));
+    var pixels = V.canvasPixels(side);
     if (V.loaded() && !document.fullscreenElement && V.canvas.width !== pixels) {
       Module.setCanvasSize(pixels, pixels);  // the game's reshape sets its viewport
     }

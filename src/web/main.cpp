@@ -16,9 +16,9 @@
 // The one game, built before main: the world exists before the canvas does.
 Game jogo;
 
-// The page's side of the settings: the screen's device pixels a CSS pixel, and where the page
-// keeps what the game changed.
-EM_JS(double, pixel_ratio, (), { return window.devicePixelRatio || 1; });
+// The page's side of the settings: the canvas's pixels a CSS pixel (the screen's, or fewer while
+// the renderer cannot keep up), and where the page keeps what the game changed.
+EM_JS(double, pixel_ratio, (), { return Velmora.pixelRatio(); });
 EM_JS(void, keep_settings, (const char* text), { Velmora.keepSettings(UTF8ToString(text)); });
 EM_JS(void, open_settings, (), { Velmora.openSettings(); });
 // The game attract mode shows: the leaderboard's best, or the page's own (scores.js); 0 for none.
@@ -106,7 +106,8 @@ EMSCRIPTEN_KEEPALIVE const char* velmora_status() {
                        ",\"over\":" + (jogo.get_game_over() ? "true" : "false") +
                        ",\"demo\":" + (session->showing_demo() ? "true" : "false") +
                        ",\"pictures\":" + std::to_string(session->pictures()) +
-                       ",\"ticks\":" + std::to_string(session->ticks());
+                       ",\"ticks\":" + std::to_string(session->ticks()) +
+                       ",\"smooth\":" + (running_preferences().smooth() ? "true" : "false");
     if (const Replay* replay = session->replay()) {
         json += ",\"watching\":true,\"finished\":" +
                 std::string(replay->finished() ? "true" : "false") +

@@ -26,7 +26,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xsession import (BLACK, GREEN, RED, SIZE, WHITE, YELLOW, Checks, Game, Xvfb,  # noqa: E402
                       field_to_pixel, layout, light_red_bullets, near_match, plain_invader_x,
-                      same_tick, ship_drawn_at_angle, tick_rate)
+                      same_tick, schedule_faults, ship_drawn_at_angle)
 
 # Head-up text boxes in the 500 by 500 field: labels, and the numbers beside them.
 LABELS = {"Level": (250, 410, 320, 430), "Score": (250, 435, 320, 455),
@@ -88,20 +88,23 @@ def plain_invader_moves(check, a, first):
     a.wait_until(3.0)
     later = a.shot("invader_later", check.out_dir)
     x0, x1 = plain_invader_x(first), plain_invader_x(later)
-    check("plain invader moves right at 0.01 a tick",
-          x0 is not None and x1 is not None and
-          abs((x1 - x0) / 2.5 / (later.when - first.when) - 20) < 2, f"{x0} -> {x1}")
+    # 0.01 a tick is 2.5 pixels: it has moved some whole number of ticks, never more than the
+    # schedule has let run since (a busy machine may run fewer).
+    ticks = (x1 - x0) / 2.5 if x0 is not None and x1 is not None else -1
+    check("plain invader moves right at 0.01 a tick, no faster than the schedule",
+          ticks > 0 and abs(ticks - round(ticks)) < 0.5 and
+          ticks <= (later.when - first.when) * 20 + 2, f"{x0} -> {x1}")
 
 
 def ship_and_aimed_invader(check, a):
-    seen = a.first_shot_where(lambda s: ship_drawn_at_angle(s, 0.0), 2.0)
+    seen = a.first_shot_where(lambda s: ship_drawn_at_angle(s, 0.0), 10.0)
     check("ship drawn at the centre after its start blink", seen is not None)
     check.save(seen, "ship")
 
     # The aimed invader is made in tick 301, 15 s in, at the right on the row of y = 0.5.
     a.wait_until(15.0)
     found = a.first_shot_where(lambda s: s.count(YELLOW, 0, AIMED_ROW - 10, SIZE,
-                                                 AIMED_ROW + 10) > 20, 2.5)
+                                                 AIMED_ROW + 10) > 20, 15)
     run = found.widest_run(YELLOW, AIMED_ROW) if found else None
     check("yellow aimed invader enters from the right on the row of y = 0.5",
           run is not None and run[0] > SIZE / 2, f"at {found.when:.1f} s, x {run}" if found
@@ -114,25 +117,26 @@ def ship_and_aimed_invader(check, a):
 
 
 def game_over_and_enter(check, b, start):
-    over = b.first_shot_where(game_over_shown, max(1.0, 22 - b.seconds()))
-    check("seed 7 ends in GAME OVER at tick 344", over is not None and over.when < 20,
-          f"at {over.when:.1f} s" if over else "not seen")
+    over = b.first_shot_where(game_over_shown, max(1.0, 60 - b.seconds()))
+    check("seed 7 ends in GAME OVER at tick 344, not before its time",
+          over is not None and over.when > 344 / 20 - 1, f"at {over.when:.1f} s" if over
+          else "not seen")
     check.save(over, "game_over")
     if over is None:
         return
     check("the lives then read differently from the start",
           green_in(over, NUMBERS["Lifes"]) != green_in(start, NUMBERS["Lifes"]))
     # The first game on an empty table enters it: Enter keeps the name, the next starts anew.
-    b.keys("Return")
-    time.sleep(0.3)
-    table = b.shot("score_table", check.out_dir)
     entry = lambda shot: shot.count(YELLOW, 0, 270, SIZE, 295)  # noqa: E731 (its row, marked)
+    b.keys("Return")
+    table = b.first_shot_where(lambda s: entry(s) > 20, 10) or b.shot()
+    check.save(table, "score_table")
     check("Enter keeps the name offered; the table shows under GAME OVER, the entry in yellow",
           game_over_shown(table) and entry(over) == 0 and entry(table) > 20,
           f"{entry(over)} then {entry(table)} yellow pixels")
     b.keys("Return")
-    time.sleep(0.3)
-    again = b.shot("new_game", check.out_dir)
+    again = b.first_shot_where(lambda s: not game_over_shown(s), 10) or b.shot()
+    check.save(again, "new_game")
     check("Enter then: a new game reading Level 0, Score 0, Lifes 3",
           not game_over_shown(again) and
           all(green_in(again, box) == green_in(start, box) for box in NUMBERS.values()))
@@ -150,8 +154,8 @@ def game_over_and_enter(check, b, start):
 
 def pause_resize_full_screen(check, a):
     a.keys("p")
-    time.sleep(0.2)
-    still = a.shot("paused", check.out_dir)
+    still = a.first_shot_where(lambda s: s.count(GREEN, *PAUSED_BOX) > 40, 10) or a.shot()
+    check.save(still, "paused")
     time.sleep(1.0)
     check("p freezes the picture", a.shot().data == still.data)
     check("PAUSED shows in green", still.count(GREEN, *PAUSED_BOX) > 40)
@@ -159,8 +163,10 @@ def pause_resize_full_screen(check, a):
     # Wider than tall, while paused: the same picture, centred between black bars (a star's
     # end pixel may round the other way after the shift).
     a.resize(700, SIZE)
-    time.sleep(0.3)
-    wide = a.shot("resized", check.out_dir)
+    barred = lambda s: (s.width == 700 and s.count(BLACK, 0, 0, 100, SIZE) + s.count(  # noqa
+        BLACK, 600, 0, 700, SIZE) == 2 * 100 * SIZE and s.count(GREEN, 100, 0, 600, SIZE) > 100)
+    wide = a.first_shot_where(barred, 10) or a.shot()
+    check.save(wide, "resized")
     bars = wide.count(BLACK, 0, 0, 100, SIZE) + wide.count(BLACK, 600, 0, 700, SIZE)
     middle = wide.crop(100, 0, 600, SIZE) if wide.width == 700 else still
     moved = sum(middle.px(x, y) != still.px(x, y) for y in range(SIZE) for x in range(SIZE))
@@ -168,8 +174,10 @@ def pause_resize_full_screen(check, a):
           (wide.width, wide.height) == (700, SIZE) and bars == 2 * 100 * SIZE and moved < 20,
           f"{wide.width}x{wide.height}, {moved} pixels differ from the 500 by 500 picture")
     a.keys("F11")
-    time.sleep(0.5)
-    full = a.shot("full_screen", check.out_dir)
+    full = a.first_shot_where(lambda s: s.width == 1600 and s.count(BLACK, 0, 0, 200, 1200) ==
+                              200 * 1200 and s.count(WHITE, 200, 0, 1400, 1200) > 100, 10) \
+        or a.shot()
+    check.save(full, "full_screen")
     side = min(full.width, full.height)
     margin = (full.width - side) // 2
     check("F11: full screen, the field square in the middle",
@@ -179,28 +187,26 @@ def pause_resize_full_screen(check, a):
     a.keys("F11")
     a.resize(SIZE, SIZE)
     a.keys("p")
-    time.sleep(0.5)
-    check("p again resumes", a.shot().data != still.data)
+    check("p again resumes", a.first_shot_where(lambda s: s.data != still.data, 10) is not None)
 
 
 def keys(check, c):
     c.wait_until(6.0)
-    seen = c.first_shot_where(lambda s: ship_drawn_at_angle(s, 0.0), 2.0)
+    seen = c.first_shot_where(lambda s: ship_drawn_at_angle(s, 0.0), 10.0)
     check("(second game) ship at the centre, pointing right", seen is not None)
     c.keys(*["a"] * 16)
     turned = c.first_shot_where(lambda s: ship_drawn_at_angle(s, 1.6) and
-                                not ship_drawn_at_angle(s, 0.0), 3.0)
+                                not ship_drawn_at_angle(s, 0.0), 10.0)
     check("a turns the ship counter-clockwise", turned is not None)
     check.save(turned, "ship_turned")
     c.keys("q", "q", "q")
-    fired = c.first_shot_where(lambda s: light_red_bullets(s) > 0, 1.5)
+    fired = c.first_shot_where(lambda s: light_red_bullets(s) > 0, 10)
     check("q fires light-red bullets", fired is not None)
     check.save(fired, "bullets")
     # Upper case is lower case: once those bullets are gone (50 frames), Q fires anew.
-    time.sleep(3.0)
-    quiet = c.shot()
+    quiet = c.first_shot_where(lambda s: light_red_bullets(s) == 0, 20) or c.shot()
     c.keys("Q", "Q", "Q")
-    fired = c.first_shot_where(lambda s: light_red_bullets(s) > 0, 1.5)
+    fired = c.first_shot_where(lambda s: light_red_bullets(s) > 0, 10)
     check("Q fires as q does", light_red_bullets(quiet) == 0 and fired is not None)
     c.keys("Escape")
     check("Esc ends the game with exit status 0", c.exit_code() == 0)
@@ -231,9 +237,9 @@ def replays(check, x, binary, c_file, d_file):
     replay = subprocess.run([binary, "--play", d_file], capture_output=True, text=True,
                             env=x.env, timeout=60)
     took = time.time() - began
-    check("the same file replays in a window at 20 ticks a second",
+    check("the same file replays in a window at the game's pace, not faster",
           replay.returncode == 0 and f"ticks={ticks} " in replay.stdout and
-          abs(took - ticks / 20) < 1.5, f"{took:.1f} s for {ticks} ticks")
+          took >= ticks / 20 - 0.1, f"{took:.1f} s for {ticks} ticks")
 
 
 def run(check, binary, shim):
@@ -260,7 +266,7 @@ def run(check, binary, shim):
             ours = [start_a] + [a.shot() for _ in range(3)]
             theirs = []
             c.wait_until(1.0)
-            while c.seconds() < 4 and not same_tick(ours, theirs):
+            while c.seconds() < 10 and not same_tick(ours, theirs):
                 theirs.append(c.shot())
             first_picture(check, a, start_a)
             pair = same_tick(ours, theirs, 1)
@@ -280,17 +286,13 @@ def run(check, binary, shim):
             keys(check, c)
             ship_and_aimed_invader(check, a)
             game_over_and_enter(check, b, start_b)
-            # The pace of normal play; full screen at 1600 by 1200 then tests the software
-            # renderer more than the schedule.
-            played = time.monotonic()
             pause_resize_full_screen(check, a)
             a.keys("Escape")
             check("Esc ends the first game with 0 too", a.exit_code() == 0)
             replays(check, x, binary, c_file, d_file)
-            rate, gaps = tick_rate(log, until=played)
-            check("20 ticks a second, within 1%", abs(rate - 20) <= 0.2,
-                  f"{rate:.3f} ticks/s over {len(gaps) + 1} ticks, gaps {min(gaps):.1f} "
-                  f"to {max(gaps):.1f} ms")
+            ticks, faults = schedule_faults(log)
+            check("every tick on the schedule: none early, each due 50 ms after the last",
+                  ticks > 300 and not faults, f"{ticks} ticks; {faults[:3]}")
         finally:
             for g in games:
                 g.stop()

@@ -200,9 +200,15 @@ class Checks:
         sys.exit(1 if self.failures else 0)
 
 
+# Waits are for what is bound to come: on a loaded machine it comes later, never otherwise, so
+# every wait allows this many times what it names (a passing wait ends as soon as it may).
+SLACK = float(os.environ.get("VELMORA_TEST_SLACK", "4"))
+
+
 def wait_for(what, timeout=10.0, step=0.05):
-    """What `what` returns once it is true, asked every `step` s; None after `timeout` s."""
-    deadline = time.time() + timeout
+    """What `what` returns once it is true, asked every `step` s; None after `timeout` s (times
+    SLACK)."""
+    deadline = time.time() + timeout * SLACK
     while time.time() < deadline:
         value = what()
         if value:
@@ -300,8 +306,8 @@ class Game:
         return s
 
     def first_shot_where(self, pred, seconds):
-        """The first screenshot within `seconds` for which pred holds, or None."""
-        deadline = time.time() + seconds
+        """The first screenshot within `seconds` (times SLACK) for which pred holds, or None."""
+        deadline = time.time() + seconds * SLACK
         while time.time() < deadline:
             s = self.shot()
             if pred(s):
@@ -369,6 +375,33 @@ def tick_rate(log_path, until=None):
     # (the first line is main arming the first tick)
     gaps = [b - a for a, b in zip(ticks, ticks[1:])]
     return (len(ticks) - 1) * 1000.0 / (ticks[-1] - ticks[0]), gaps
+
+
+def schedule_faults(log_path, period=50.0, late_reset=250.0):
+    """What in a tick_log shim's file breaks the tick schedule, which holds on any machine,
+    fast or slow: a tick never runs before it falls due, and the ticks fall due a period apart,
+    unless the game fell more than `late_reset` ms behind and started the schedule again then.
+    Each line is when a tick armed the timer and for how long (ms): their sum is when the next
+    tick falls due (to the toolkit's whole milliseconds), or, armed for 0 ms, the next was due
+    already. Returns the ticks, and a list of the faults found (empty when the schedule held)."""
+    with open(log_path) as f:
+        armed = [(float(w[0]), float(w[1])) for w in map(str.split, f) if len(w) == 2]
+    faults = []
+    for (at, delay), (next_at, _) in zip(armed, armed[1:]):
+        if next_at < at + delay - 1.5:
+            faults.append(f"a tick {at + delay - next_at:.1f} ms early")
+    known = None  # (line, due) of the last tick whose due time the log tells
+    for line, (at, delay) in enumerate(armed[1:], 1):  # the first is main arming the first
+        if delay <= 0:
+            continue
+        due = at + delay
+        if known is not None:
+            expected = known[1] + period * (line - known[0])
+            restarted = due > expected + late_reset - 2
+            if abs(due - expected) > 1.5 and not restarted:
+                faults.append(f"a tick due {due - expected:+.1f} ms off the schedule")
+        known = (line, due)
+    return len(armed) - 1, faults
 
 
 def measuring_args(doc, *defaults):
