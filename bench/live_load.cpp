@@ -68,7 +68,7 @@ std::string recording_of(unsigned seed, long ticks) {
         }
         game.update();
         r->tick(game, game.get_game_over());
-        game.draw_unseen();
+        game.frame_unseen();
         r->draw();
     }
     return r->text();

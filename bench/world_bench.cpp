@@ -102,7 +102,7 @@ void BM_StressPicture(benchmark::State& state) {
     crowd(&GameProbe::world(game), 500, 40, 20);
     Picture picture;
     picture.framing(game);
-    game.draw_unseen();  // the frame the picture starts from, every body outlined
+    game.frame_unseen();  // the frame the picture starts from, every body outlined
     picture.framed(game);
     Look look;
     look.colour_blind = true;

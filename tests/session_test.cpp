@@ -126,12 +126,12 @@ TEST(Session, TheGameSeesItsDesignedFramesWhateverTheDisplayShows) {
         Game before;
         before.new_game(11);
         for (int f = 0; f < kFramesBeforeFirstTick; ++f) {
-            before.draw_unseen();
+            before.frame_unseen();
         }
         for (size_t t = 0; t < checks.size(); ++t) {
             before.update();
             EXPECT_EQ(checks[t], check_value(before)) << "tick " << t + 1;
-            before.draw_unseen();
+            before.frame_unseen();
         }
         // And the recording holds those frames: two before the first tick, one between two.
         std::string frames;

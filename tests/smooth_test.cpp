@@ -33,7 +33,7 @@ Game& framed_game(Picture& picture) {
     game.new_game(3);
     for (int t = 0; t < 40; ++t) {
         game.update();
-        game.draw_unseen();
+        game.frame_unseen();
     }
     picture.framed(game);
     return game;
@@ -44,7 +44,7 @@ TEST(Picture, BetweenFramesEachBodyIsCarriedByItsVelocity) {
     Picture picture;
     Game& game = framed_game(picture);
     gl::reset();
-    game.draw_still();
+    game.show_still();
     const auto designed = outlines(GL_LINE_LOOP);
     // Half a tick on, every asteroid's outline is where half its velocity takes it: no
     // vertex of it is drawn anywhere else (a wrap shows at the next frame, not as a streak).
@@ -100,7 +100,7 @@ TEST(Settings, EveryFrameAtATickAndEveryCheckValueAreTheDesignedOnesInEverySetti
     Game straight;
     straight.new_game(11);
     for (int f = 0; f < kFramesBeforeFirstTick; ++f) {
-        straight.draw_unseen();
+        straight.frame_unseen();
     }
     for (int t = 0; t < 120; ++t) {
         for (const char* k = keys_at(t); *k != '\0'; ++k) {

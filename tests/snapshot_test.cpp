@@ -25,7 +25,7 @@ std::vector<uint32_t> play(Game& game, int from, int ticks) {
         }
         game.update();
         if (t % 7 != 3) {  // now and then a frame is missed
-            game.draw_world();
+            game.draw_frame();
         }
         checks.push_back(check_value(game));
     }
@@ -57,16 +57,21 @@ TEST(GameSnapshot, ARestoredGamePlaysOnAsTheSavedOne) {
     gl::keep_everything(true);
 }
 
-TEST(GameSnapshot, RefusesBytesThatAreNotAWholeSnapshot) {
+// Refused, they change nothing: the game and the random sequence stay as they were.
+TEST(GameSnapshot, RefusesBytesThatAreNotAWholeSnapshotAndChangesNothing) {
     Game game;
     game.new_game(7);
     const std::string saved = GameSnapshot::save(game);
     std::string wrong_magic = saved;
     wrong_magic[0] ^= 1;
+    Game other;
+    other.new_game(58);
+    play(other, 0, 40);
+    const std::string before = GameSnapshot::save(other);
     for (const std::string& bytes :
          {std::string(), saved.substr(0, saved.size() / 2), saved + "x", wrong_magic}) {
-        Game other;
         EXPECT_FALSE(GameSnapshot::restore(other, bytes)) << bytes.size() << " bytes";
+        EXPECT_EQ(GameSnapshot::save(other), before) << bytes.size() << " bytes";
     }
 }
 

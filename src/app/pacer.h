@@ -4,10 +4,12 @@
 // catch up.
 #pragma once
 
+#include "game/game.h"
+
 class Pacer {
   public:
     // Times are in milliseconds.
-    explicit Pacer(int period = 50, int max_late_ticks = 5);
+    explicit Pacer(int period = kTickMs, int max_late_ticks = 5);
 
     // Called as a tick runs at `now`: how long to wait before the next one. The first call
     // sets the schedule, so a slow start (the window opening) is not made up for.

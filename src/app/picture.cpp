@@ -91,7 +91,7 @@ void Picture::framing(const Game& game) {
 void Picture::framed(const Game& game) {
     // A copy's outline comes from the same code as the world's, so it is the frame's exactly.
     for (Bullet& copy : last_drawn) {
-        copy.draw_unseen();
+        copy.frame_unseen();
     }
     const Ship& ship = *game.get_world().get_ship();
     drawn_angle = ship.get_body_angle();

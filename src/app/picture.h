@@ -4,7 +4,7 @@
 // picture moves at the display's rate with no added latency. At a tick (fraction 0) it is the
 // frame the design draws; a body is seen from its first frame to its last, and one carried
 // past an edge leaves it there until the next frame brings it in at the other (no streak). It
-// changes nothing in the game: the frames themselves are made unseen (Game::draw_unseen).
+// changes nothing in the game: the frames themselves are made unseen (Game::frame_unseen).
 //
 // Its look may be the player's: outlines wider than a pixel, as quads (WebGL draws one-pixel
 // lines only), and a palette whose two sides' bullets differ in shape (the invaders' a small

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/http_client.h"
+#include "game/game.h"
 
 namespace {
 
@@ -194,7 +195,7 @@ std::string RankedClient::status(bool paused) const {
     if (!paused || complete) {
         return "RANKED " + board;
     }
-    const long long left = bound_ms - (steady_ms() - dealt_at - ticks * 50);
+    const long long left = bound_ms - (steady_ms() - dealt_at - ticks * kTickMs);
     return left > 0 ? "RANKED: a pause counts as time: resume within " +
                           std::to_string(left / 1000) + " s or this game is not ranked"
                     : "RANKED: paused too long: this game will not be ranked";

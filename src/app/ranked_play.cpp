@@ -61,7 +61,7 @@ void set_up_ranked(const Options& options, Session& session, Pacer& pacer) {
     if (const std::optional<ScoreFolder> folder = ScoreFolder::open(error)) {
         key = player_key(*folder, error).value_or("");
     }
-    pacer = Pacer(50, kRankedCatchUpTicks);
+    pacer = Pacer(kTickMs, kRankedCatchUpTicks);
     session.record_live();
     const Session* shown = &session;
     session.show_banner(

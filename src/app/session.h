@@ -103,6 +103,8 @@ class Session {
     bool paused() const { return is_paused; }
     // Pictures shown and ticks stepped (not paused) since the start: the page reports its rates.
     long pictures() const { return pictures_shown; }
+    // Pictures shown between two of the game's frames (smooth motion's).
+    long between() const { return pictures_between; }
     long ticks() const { return ticks_stepped; }
     // Muted: the sound is off and "MUTED" shows in a corner. m turns it on and off.
     bool muted() const { return is_muted; }
@@ -167,6 +169,7 @@ class Session {
     std::string before_demo;  // the game as the demo found it
     int owed_before_demo = 0;
     long pictures_shown = 0;
+    long pictures_between = 0;
     long ticks_stepped = 0;
 };
 

@@ -31,7 +31,7 @@ void Session::record_frame() {
 
 void Session::frame_unseen() {
     picture.framing(game);
-    game.draw_unseen();
+    game.frame_unseen();
     record_frame();
     picture.framed(game);
     --frames_owed;
@@ -43,9 +43,11 @@ void Session::picture_field(long now) {
     if (frames_owed > 0) {
         frame_unseen();
         framed_at = now;
+    } else {
+        ++pictures_between;
     }
-    const float since = smooth ? static_cast<float>(now - framed_at) / 50 : 0;
-    game.display_text();
+    const float since = smooth ? static_cast<float>(now - framed_at) / kTickMs : 0;
+    game.show_text();
     picture.draw(game, since < 0 ? 0 : since > 1 ? 1 : since, look);
 }
 
@@ -57,9 +59,9 @@ void Session::display() {
     if (watched || (is_paused && !pictured)) {
         // Drawing for real would age the bullets and count the blink: the still picture
         // leaves the game exactly where the pause found it.
-        game.draw_still();
+        game.show_still();
     } else if (is_paused) {
-        game.display_text();
+        game.show_text();
         picture.draw(game, 0, look);
     } else if (pictured) {
         picture_field(clock ? clock() : 0);
@@ -68,7 +70,7 @@ void Session::display() {
         record_frame();
         --frames_owed;
     } else {
-        game.draw_still();  // a picture beyond the designed frame: an expose, a resize
+        game.show_still();  // a picture beyond the designed frame: an expose, a resize
     }
     if (is_paused) {
         draw_paused();

@@ -13,6 +13,7 @@
 #include "app/options.h"
 #include "app/player_key.h"
 #include "app/ranked_play.h"
+#include "app/replay_report.h"
 #include "app/score_keeper.h"
 #include "app/shell_state.h"
 #include "audio/audio.h"
@@ -186,7 +187,7 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
     glutCreateWindow("Velmora");
     glutDisplayFunc(display);
     glutReshapeWindow(500, 500);
-    glutTimerFunc(50, update, 1);
+    glutTimerFunc(kTickMs, update, 1);
     glutKeyboardFunc(keyboard);
     glutSpecialFunc(special);
     glutWindowStatusFunc(window_status);

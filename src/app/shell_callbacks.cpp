@@ -14,7 +14,6 @@
 namespace {
 
 constexpr unsigned char kEscape = 27;
-constexpr double kTickMs = 50;
 
 ShellState& state = shell_state();
 

@@ -28,13 +28,13 @@ void Game::update() {
 }
 
 void Game::draw() {
-    display_text();
+    show_text();
     world.draw();
 }
 
-void Game::draw_still() {
-    display_text();
-    world.draw_still();
+void Game::show_still() {
+    show_text();
+    world.show_still();
 }
 
 bool ship_command(Game& game, unsigned char key) {

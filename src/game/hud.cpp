@@ -67,7 +67,7 @@ void draw_number(float x, float y, Number value) {
 
 }  // namespace
 
-void Game::display_text() const {
+void Game::show_text() const {
     // Bitmap text takes the colour current when its raster position is set.
     if (game_over == 1) {
         glColor3f(1, 0, 0);

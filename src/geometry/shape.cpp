@@ -96,7 +96,7 @@ void Shape::draw() {
     glEnd();
 }
 
-void Shape::draw_unseen() {
+void Shape::frame_unseen() {
     build_outline<false>();
 }
 
@@ -141,7 +141,7 @@ void Shape::build_outline() {
     }
 }
 
-void Shape::redraw() const {
+void Shape::show_again() const {
     if (points_transf.empty()) {
         return;
     }

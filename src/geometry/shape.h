@@ -39,9 +39,9 @@ class Shape {
     void draw();
     // What draw changes, with nothing sent to GL: the world outline rebuilt. What a game without
     // a window (a replay checked headless) does for a frame.
-    void draw_unseen();
+    void frame_unseen();
     // Sends the world outline of the last draw again, as it was drawn; nothing if never drawn.
-    void redraw() const;
+    void show_again() const;
 
     // The world outline as of the last draw; empty if the shape was never drawn.
     std::vector<Vector> get_points_transf() const;
@@ -86,8 +86,41 @@ class Shape {
         sink.add(velocity.y);
     }
 
+    // Every field of it, in one order both ways: written out, or read back in (a saved game,
+    // game/snapshot.h, whose `IO` does the bytes).
+    // Its collision box and its angle's cosine and sine are left out: they are what the next
+    // draw works out again, and until then a body without a box is tested edge by edge, to the
+    // same answer.
+    template <typename IO>
+    void save(IO& out) const {
+        fields(*this, out);
+    }
+    template <typename IO>
+    void restore(IO& in) {
+        fields(*this, in);
+        box_valid = false;
+        turned_angle_bits = 0x7fc00000u;
+    }
+
   private:
-    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
+    template <typename Self, typename IO>
+    static void fields(Self& s, IO& io) {
+        io.model(s.points);
+        io.field(s.points_transf);
+        io.field(s.forces_inst);
+        io.field(s.forces_res);
+        io.field(s.forces_perm);
+        io.field(s.position);
+        io.field(s.body_angle);
+        io.field(s.mass);
+        io.field(s.aceleration);
+        io.field(s.velocity);
+        io.field(s.r);
+        io.field(s.g);
+        io.field(s.b);
+        io.field(s.draw_mode);
+    }
+
     // The world outline and its box rebuilt, and its vertices sent to GL when kSend.
     template <bool kSend>
     void build_outline();

@@ -23,8 +23,8 @@ bool Bullet::draw() {
     return age == 50;
 }
 
-bool Bullet::draw_unseen() {
-    Shape::draw_unseen();
+bool Bullet::frame_unseen() {
+    Shape::frame_unseen();
     ++age;
     return age == 50;
 }

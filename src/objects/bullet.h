@@ -25,7 +25,7 @@ class Bullet : public Shape {
     // Draws the segment and ages the bullet by one draw; true on the 50th draw.
     bool draw();
     // The same with nothing drawn.
-    bool draw_unseen();
+    bool frame_unseen();
 
     // The body, its age and who fired it (see Shape::visit_state).
     template <typename Sink>
@@ -35,8 +35,27 @@ class Bullet : public Shape {
         sink.add(origin);
     }
 
+    // Every field of it, in one order both ways: written out, or read back in (a saved game,
+    // game/snapshot.h, whose `IO` does the bytes).
+    template <typename IO>
+    void save(IO& out) const {
+        Shape::save(out);
+        fields(*this, out);
+    }
+    template <typename IO>
+    void restore(IO& in) {
+        Shape::restore(in);
+        fields(*this, in);
+    }
+
   private:
-    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
+    template <typename Self, typename IO>
+    static void fields(Self& s, IO& io) {
+        io.field(s.size);
+        io.field(s.age);
+        io.field(s.origin);
+    }
+
     float size;
     int age;  // draws so far: a bullet's lifetime is counted in frames, not ticks
     int origin;

@@ -37,8 +37,33 @@ class Invader : public Shape {
         sink.add(radius);
     }
 
+    // Every field of it but the two pointers, which its world sets, in one order both ways:
+    // written out, or read back in (a saved game, game/snapshot.h, whose `IO` does the bytes).
+    template <typename IO>
+    void save(IO& out) const {
+        Shape::save(out);
+        fields(*this, out);
+    }
+    template <typename IO>
+    void restore(IO& in) {
+        Shape::restore(in);
+        fields(*this, in);
+    }
+
   private:
-    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
+    template <typename Self, typename IO>
+    static void fields(Self& s, IO& io) {
+        io.field(s.fire_period);
+        io.field(s.fire_count);
+        io.field(s.sides);
+        io.field(s.radius);
+        io.field(s.angle_step);
+        io.field(s.shot_angle);
+        io.field(s.shot_force);
+        io.field(s.push_force);
+        io.field(s.score);
+    }
+
     int fire_period;
     int fire_count;  // ticks since the last shot
     int sides;

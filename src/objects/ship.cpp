@@ -47,9 +47,9 @@ void Ship::draw() {
     }
 }
 
-void Ship::draw_unseen() {
+void Ship::frame_unseen() {
     if (shows_in_this_draw()) {
-        Shape::draw_unseen();
+        Shape::frame_unseen();
     }
 }
 
@@ -71,9 +71,9 @@ bool Ship::shows_in_this_draw() {
     }
 }
 
-void Ship::redraw() const {
+void Ship::show_again() const {
     if (shown()) {
-        Shape::redraw();
+        Shape::show_again();
     }
 }
 

@@ -28,9 +28,9 @@ class Ship : public Shape {
     // Draws by state; counts the blink in draws, so not const.
     void draw();
     // The same with nothing drawn: the blink counted, the outline rebuilt when draw would show.
-    void draw_unseen();
+    void frame_unseen();
     // The outline again where the last draw left it, if that draw showed the ship.
-    void redraw() const;
+    void show_again() const;
     // Whether the last draw showed the ship (a blink hides it on four draws of five).
     bool shown() const;
 
@@ -42,8 +42,28 @@ class Ship : public Shape {
         sink.add(blink_count);
     }
 
+    // Every field of it, in one order both ways: written out, or read back in (a saved game,
+    // game/snapshot.h, whose `IO` does the bytes).
+    template <typename IO>
+    void save(IO& out) const {
+        Shape::save(out);
+        fields(*this, out);
+    }
+    template <typename IO>
+    void restore(IO& in) {
+        Shape::restore(in);
+        fields(*this, in);
+    }
+
   private:
-    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
+    template <typename Self, typename IO>
+    static void fields(Self& s, IO& io) {
+        io.field(s.size);
+        io.field(s.thrust);
+        io.field(s.state);
+        io.field(s.blink_count);
+    }
+
     // The blink's count and state for one draw; whether the ship shows in it.
     bool shows_in_this_draw();
 

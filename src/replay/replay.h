@@ -2,7 +2,6 @@
 // every tick and every summary that it still goes the way the recording went.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 #include "game/game.h"
@@ -46,13 +45,3 @@ class Replay {
 // Opens and reads a recording; false with `error` ("FILE:LINE: problem") if it cannot be
 // replayed.
 bool load_replay(const std::string& path, ReplayFile& file, std::string& error);
-
-// After the last record: compares with the recording's summary and says so on `err`.
-// Returns the exit status: 0 when the replay matched (or there was nothing to compare with),
-// 3 when it diverged.
-int replay_verdict(const Replay& replay, const Game& game, const std::string& path, std::FILE* err);
-
-// Replays a whole recording without a window, as fast as it runs; prints the outcome and the
-// speed on `out`. Returns the exit status as replay_verdict does.
-int play_headless(Replay& replay, Game& game, const std::string& path, std::FILE* out,
-                  std::FILE* err);

@@ -27,13 +27,6 @@
 // less of the game.
 constexpr int kReplayVersion = 2;
 
-// The designed frames: a game is drawn this many times before its first tick, then exactly once
-// after each tick, whatever the display shows (a frame a tick falls due before is made unseen;
-// pictures beyond it change nothing). Frames change the game (outlines, bullets' ages, the
-// blink), so a game whose frames followed the display would depend on the machine. Two: what
-// the toolkit's first showings of a new window give.
-constexpr int kFramesBeforeFirstTick = 2;
-
 // Where a game stands: ticks recorded so far, and the numbers of the head-up text.
 struct Outcome {
     long ticks;

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr long long kTickMs = 50;
-
 std::string attempt_json(const Attempt& a) {
     JsonObject o;
     o.add("attempt", a.id).add("board", a.board);

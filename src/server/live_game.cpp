@@ -71,7 +71,7 @@ bool LiveGame::play(const ReplayRecord& r, const ReplayFile& batch, Game& game, 
             ship_command(game, static_cast<unsigned char>(r.value));
             break;
         case ReplayRecord::kDraw:
-            game.draw_unseen();
+            game.frame_unseen();
             break;
         case ReplayRecord::kTick: {
             game.update();

@@ -107,6 +107,7 @@ EMSCRIPTEN_KEEPALIVE const char* velmora_status() {
                        ",\"demo\":" + (session->showing_demo() ? "true" : "false") +
                        ",\"pictures\":" + std::to_string(session->pictures()) +
                        ",\"ticks\":" + std::to_string(session->ticks()) +
+                       ",\"between\":" + std::to_string(session->between()) +
                        ",\"smooth\":" + (running_preferences().smooth() ? "true" : "false");
     if (const Replay* replay = session->replay()) {
         json += ",\"watching\":true,\"finished\":" +

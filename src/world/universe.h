@@ -31,10 +31,10 @@ class UniverseG {
     // What draw changes in the game, with nothing drawn: every outline a collision will test
     // rebuilt (the stars collide with nothing: theirs are left as they were), the bullets aged
     // and retired, the ship's blink counted. A replay checked without a window draws this way.
-    void draw_unseen();
+    void frame_unseen();
     // The picture of the last draw again, changing nothing: no ageing, no blink counting, no
     // outline rebuilt. What a paused game or a replay shows.
-    void draw_still() const;
+    void show_still() const;
     // Everything a newly built world holds, with rand() seeded by `seed` instead of the clock:
     // a new game, or the same one again from the same seed. Every object of the old game goes.
     void new_game(unsigned seed);
@@ -89,9 +89,19 @@ class UniverseG {
     template <typename Sink>
     void visit_state(Sink& sink) const;
 
+    // The whole world, out or back in (a saved game, game/snapshot.h, whose `IO` does the
+    // bytes): the tuning values and counters, then the ship and each list, led by its length.
+    // Restoring makes every body anew and then gives it its saved fields. An asteroid's
+    // constructor draws from the random sequence: whoever restores sets it where it stood after.
+    template <typename IO>
+    void save(IO& out) const;
+    template <typename IO>
+    void restore(IO& in);
+
   private:
-    friend struct GameSnapshot;  // saves the whole state and restores it (game/snapshot.h)
-    friend struct WorldProbe;    // test access to the lists and counters
+    friend struct WorldProbe;  // test access to the lists and counters
+    template <typename Self, typename IO>
+    static void fields(Self& w, IO& io);
 
     // The steps of update, in the order it runs them.
     void spawn_invaders();
@@ -159,4 +169,81 @@ void UniverseG::visit_state(Sink& sink) const {
     add_all(bullets);
     add_all(invaders);
     add_all(particles);
+}
+
+template <typename Self, typename IO>
+void UniverseG::fields(Self& w, IO& io) {
+    io.field(w.ship_resistance);
+    io.field(w.ship_shot_force);
+    io.field(w.asteroid_diameter);
+    io.field(w.asteroid_score);
+    io.field(w.min_split_diameter);
+    io.field(w.total_score);
+    io.field(w.lifes);
+    io.field(w.base_asteroids);
+    io.field(w.particle_count);
+    io.field(w.particle_mass);
+    io.field(w.pull_left);
+    io.field(w.pull_right);
+    io.field(w.pull_top);
+    io.field(w.pull_bottom);
+    io.field(w.plain_period);
+    io.field(w.plain_timer);
+    io.field(w.plain_speed);
+    io.field(w.plain_score);
+    io.field(w.aimed_period);
+    io.field(w.aimed_timer);
+    io.field(w.aimed_speed);
+    io.field(w.aimed_score);
+}
+
+template <typename IO>
+void UniverseG::save(IO& out) const {
+    fields(*this, out);
+    ship->save(out);
+    out.count(asteroids.size());
+    for (const auto& rock : asteroids) {
+        rock->save(out);
+    }
+    out.count(bullets.size());
+    for (const auto& bullet : bullets) {
+        bullet->save(out);
+    }
+    out.count(invaders.size());
+    for (const auto& invader : invaders) {
+        out.flag(invader->target != nullptr);
+        invader->save(out);
+    }
+    out.count(particles.size());
+    for (const auto& particle : particles) {
+        particle->save(out);
+    }
+}
+
+template <typename IO>
+void UniverseG::restore(IO& in) {
+    fields(*this, in);
+    ship->restore(in);
+    Vector no_push{0, 0};
+    invaders.clear();
+    asteroids.clear();
+    for (size_t n = in.count(); n > 0; --n) {
+        asteroids.push_back(std::make_unique<Asteroid>(0.0f, 0.0f, 0.0f, &no_push));
+        asteroids.back()->restore(in);
+    }
+    bullets.clear();
+    for (size_t n = in.count(); n > 0; --n) {
+        bullets.push_back(std::make_unique<Bullet>(0.0f, 0.0f, &no_push, Bullet::kFromShip));
+        bullets.back()->restore(in);
+    }
+    for (size_t n = in.count(); n > 0; --n) {
+        invaders.push_back(std::make_unique<Invader>(0.0f, 0.0f, &bullets, 0.0f));
+        invaders.back()->target = in.flag() ? ship.get() : nullptr;
+        invaders.back()->restore(in);
+    }
+    particles.clear();
+    for (size_t n = in.count(); n > 0; --n) {
+        particles.push_back(std::make_unique<Particle>(0.0f, 0.0f, 1.0f, 0.0f));
+        particles.back()->restore(in);
+    }
 }

@@ -20,32 +20,32 @@ void UniverseG::draw() {
     ship->draw();  // last, over everything else
 }
 
-void UniverseG::draw_unseen() {
+void UniverseG::frame_unseen() {
     for (auto it = bullets.begin(); it != bullets.end();) {
-        const bool expired = (*it)->draw_unseen();
+        const bool expired = (*it)->frame_unseen();
         it = expired ? bullets.erase(it) : std::next(it);
     }
     for (const auto& rock : asteroids) {
-        rock->draw_unseen();
+        rock->frame_unseen();
     }
     for (const auto& invader : invaders) {
-        invader->draw_unseen();
+        invader->frame_unseen();
     }
-    ship->draw_unseen();
+    ship->frame_unseen();
 }
 
-void UniverseG::draw_still() const {
+void UniverseG::show_still() const {
     for (const auto& particle : particles) {
-        particle->redraw();
+        particle->show_again();
     }
     for (const auto& bullet : bullets) {
-        bullet->redraw();
+        bullet->show_again();
     }
     for (const auto& rock : asteroids) {
-        rock->redraw();
+        rock->show_again();
     }
     for (const auto& invader : invaders) {
-        invader->redraw();
+        invader->show_again();
     }
-    ship->redraw();
+    ship->show_again();
 }

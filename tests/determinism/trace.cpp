@@ -70,7 +70,7 @@ int trace_seed(std::FILE* out, unsigned seed, long ticks) {
         if (script.next() % 5 == 0) {
             ship_command(game, 'q');
         }
-        game.draw_world();
+        game.draw_frame();
         std::fprintf(out, "%ld %08x\n", t, static_cast<unsigned>(check_value(game)));
     }
     return 0;
@@ -105,7 +105,7 @@ int record(const std::string& path, unsigned seed, long ticks) {
         const bool was_over = game.get_game_over();
         game.update();
         recorder->tick(game, !was_over && game.get_game_over());
-        game.draw_world();
+        game.draw_frame();
         recorder->draw();
     }
     recorder->end(game);
@@ -161,7 +161,7 @@ int crash(const std::string& path, unsigned seed) {
         game.update();
         recorder->tick(game, game.get_game_over());
         for (int frame = 0; frame < 5; ++frame) {
-            game.draw_world();
+            game.draw_frame();
             recorder->draw();
         }
     }

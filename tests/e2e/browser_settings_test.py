@@ -47,9 +47,8 @@ def played_as_chosen(check, driver, url, binary):
         time.sleep(0.4)
     shown = status(driver)
     text = driver.execute_script("return Velmora.recording()")
-    check("played smooth, in the colour-blind palette: pictures beyond the ticks",
-          shown["pictures"] > shown["ticks"], f"{shown['pictures']} pictures, "
-          f"{shown['ticks']} ticks")
+    check("played smooth, in the colour-blind palette: pictures between the ticks",
+          shown["between"] > 0, f"{shown['between']} pictures between {shown['ticks']} ticks")
     recorded_as_designed(check, text, binary)
 
 
@@ -58,14 +57,15 @@ def run(check, url, out_dir, binary):
     try:
         check("the page draws", opened(driver, url + "index.html?seed=5"))
         # What holds on any machine: pictures between the ticks, and the ticks never ahead of
-        # their schedule (how many a second this machine shows is make bench-page's figure).
+        # their schedule (how many a second this machine shows is make bench-page's figure; a
+        # starved machine gives few: an animation frame seldom falls between two ticks).
         a, t0 = status(driver), time.time()
-        time.sleep(2)
+        time.sleep(4)
         b, t1 = status(driver), time.time()
-        pictures, ticks = b["pictures"] - a["pictures"], b["ticks"] - a["ticks"]
+        between, ticks = b["between"] - a["between"], b["ticks"] - a["ticks"]
         check("smooth: pictures between the ticks, the ticks no faster than 20 a second",
-              pictures > ticks > 0 and ticks <= 20 * (t1 - t0) + 2,
-              f"{pictures} pictures, {ticks} ticks in {t1 - t0:.2f} s")
+              between > 0 and 0 < ticks <= 20 * (t1 - t0) + 2,
+              f"{between} pictures between {ticks} ticks in {t1 - t0:.2f} s")
 
         # From the keyboard alone: F1 on the field opens the dialog; the palette's select is
         # reached with Tab and changed with the arrow keys.

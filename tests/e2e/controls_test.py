@@ -2,15 +2,16 @@
 """Every usual way of playing is the designed key exactly, in real windows under Xvfb: three
 games from seed 58, recorded, side by side, take the same keys at the same ticks, one with a, d,
 w, q, one with the arrows and Space, one with Caps Lock on; their pictures at the same tick are
-the same to the pixel and their recordings the same to the byte but for the frames (a `d` line
-each), whose number is the machine's timing: a window the toolkit draws once more as it is
-placed or focused has one more; each recording replays to its check values. A fourth game is iconified
-(unmapped, as a window manager does it): it pauses, and only p resumes it.
+the same to the pixel and their recordings the same to the byte, frames included (the game is
+framed as designed, whatever the toolkit shows); each recording replays to its check values. A
+fourth game is iconified (unmapped, as a window manager does it): it pauses, and only p resumes
+it.
 
-Each key is sent as soon as the game's recording shows the tick it is meant to follow, so it
-reaches the game between that tick and the next, whatever the machine's timing.
+Each game is held (by the tick_log shim) right after each tick a key is meant to follow, and the
+key sent then, so it reaches the game between that tick and the next, whatever the machine's
+timing.
 
-Usage: controls_test.py VELMORA_BINARY SCREENSHOT_DIR
+Usage: controls_test.py VELMORA_BINARY SCREENSHOT_DIR TICK_LOG_SHIM
 """
 import os
 import subprocess
@@ -20,7 +21,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import GREEN, Checks, Game, Xvfb  # noqa: E402
+from xsession import GREEN, Checks, Game, Xvfb, wait_for  # noqa: E402
 
 # (tick, key): after which tick each key is pressed, in the letters the design knows. The first
 # comes once all three windows are up.
@@ -44,12 +45,17 @@ def wait_for_tick(path, tick, timeout=30):
     raise RuntimeError(f"{path}: no tick {tick} in {timeout} s")
 
 
-def play(game, path, send, late):
-    """Sends each key of the plan right after its tick; notes any that came too late."""
+def play(game, path, held, send, late):
+    """Sends each key of the plan while the game is held right after its tick, then lets it go
+    on; notes any that did not come right after its tick."""
     for tick, key in PLAN:
-        if not wait_for_tick(path, tick):
+        if not wait_for(lambda: os.path.exists(os.path.join(held, f"held-{tick}")), 30, 0.002):
+            raise RuntimeError(f"{path}: not held after tick {tick}")
+        if ticks_in(path) != tick:
             late.append((path, tick))
         send(game, key)
+        time.sleep(0.05)  # the key on its way into the game's connection before it goes on
+        open(os.path.join(held, f"go-{tick}"), "w").close()
 
 
 def with_letters(game, key):
@@ -70,31 +76,34 @@ def paused_picture(shot):
     return shot.count(GREEN, 190, 215, 310, 240) > 30
 
 
-def run(check, x, binary, out_dir, tmp):
+def run(check, x, binary, shim, out_dir, tmp):
     paths = [os.path.join(tmp, name + ".replay") for name in ("letters", "arrows", "caps")]
+    holds = [os.path.join(tmp, name + "-held") for name in ("letters", "arrows", "caps")]
     games = []
     try:
-        # Placed by the toolkit as they open: a window moved later is drawn once more, at a
-        # moment that differs between them, and a draw ages the bullets and counts the blink.
-        for i, path in enumerate(paths):
+        for i, (path, held) in enumerate(zip(paths, holds)):
+            os.makedirs(held)
             games.append(Game(x, binary, ["--seed", "58", "--record", path,
-                                          "-geometry", f"+{510 * i}+0"], at=None))
+                                          "-geometry", f"+{510 * i}+0"], at=None,
+                              env={"LD_PRELOAD": shim, "VELMORA_HOLD_DIR": held,
+                                   "VELMORA_HOLD_TICKS": " ".join(str(t) for t, _ in PLAN)}))
         caps = games[2]
         x.run("xdotool", "mousemove", "--window", caps.window, "250", "150")
         x.run("xdotool", "windowfocus", "--sync", caps.window)
         x.run("xdotool", "key", "Caps_Lock")
         late = []
-        players = [threading.Thread(target=play, args=(g, p, send, late))
-                   for g, p, send in zip(games, paths, (with_letters, with_arrows,
-                                                        with_caps_lock))]
+        players = [threading.Thread(target=play, args=(g, p, h, send, late))
+                   for g, p, h, send in zip(games, paths, holds, (with_letters, with_arrows,
+                                                                  with_caps_lock))]
         for t in players:
             t.start()
         for t in players:
             t.join()
         x.run("xdotool", "key", "Caps_Lock")
         check("every key reached its game right after its tick", not late, str(late))
-        time.sleep(0.3)
-        shots = [g.shot(name, out_dir) for g, name in zip(games, ("letters", "arrows", "caps"))]
+        shots = [g.first_shot_where(paused_picture, 10) or g.shot() for g in games]
+        for shot, name in zip(shots, ("letters", "arrows", "caps")):
+            check.save(shot, name)
         check("all three paused at the same tick (P with Caps Lock or Shift pauses)",
               all(paused_picture(s) for s in shots) and
               len({ticks_in(p) for p in paths}) == 1, str([ticks_in(p) for p in paths]))
@@ -109,9 +118,8 @@ def run(check, x, binary, out_dir, tmp):
         texts = []
         for p in paths:
             with open(p) as f:
-                texts.append("".join(line for line in f if line != "d\n"))
-        check("the recordings but their frames are the same to the byte, with the designed "
-              "key names", texts[0] == texts[1] == texts[2] and "\nk q\n" in texts[0] and
+                texts.append(f.read())
+        check("the recordings are the same to the byte, frames too, with the designed key names", texts[0] == texts[1] == texts[2] and "\nk q\n" in texts[0] and
               texts[0].count("\nk ") == len(PLAN) - 1,
               f"{[len(t) for t in texts]} bytes, {texts[0].count(chr(10) + 'k ')} keys")
         replayed = [subprocess.run([binary, "--play", p, "--headless"],
@@ -128,19 +136,24 @@ def iconified(check, x, binary, out_dir, tmp):
     try:
         wait_for_tick(path, 20)
         x.run("xdotool", "windowunmap", "--sync", game.window)
-        time.sleep(0.3)
+
+        def stopped():
+            before = ticks_in(path)
+            time.sleep(0.3)
+            return ticks_in(path) == before
+        wait_for(stopped, 10)
         at = ticks_in(path)
         time.sleep(1.0)
         check("an iconified window pauses the game", ticks_in(path) == at,
               f"{ticks_in(path) - at} ticks while hidden")
         x.run("xdotool", "windowmap", "--sync", game.window)
         x.run("xdotool", "windowmove", game.window, "0", "0")
-        time.sleep(0.5)
+        shot = game.first_shot_where(paused_picture, 10)
+        check.save(shot, "iconified")
         check("brought back, it is still paused under PAUSED",
-              ticks_in(path) == at and paused_picture(game.shot("iconified", out_dir)))
+              ticks_in(path) == at and shot is not None)
         game.keys("p")
-        time.sleep(0.5)
-        check("p resumes it", ticks_in(path) > at + 3)
+        check("p resumes it", wait_for(lambda: ticks_in(path) > at + 3, 10))
         game.keys("Escape")
         check("and it quits with 0", game.exit_code() == 0)
     finally:
@@ -148,14 +161,14 @@ def iconified(check, x, binary, out_dir, tmp):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 4:
         sys.exit(__doc__)
-    binary, out_dir = os.path.abspath(sys.argv[1]), sys.argv[2]
+    binary, out_dir, shim = os.path.abspath(sys.argv[1]), sys.argv[2], os.path.abspath(sys.argv[3])
     os.makedirs(out_dir, exist_ok=True)
     check = Checks(out_dir)
     with Xvfb(1600, 600) as x, tempfile.TemporaryDirectory() as tmp:
         with check.scenario():
-            run(check, x, binary, out_dir, tmp)
+            run(check, x, binary, shim, out_dir, tmp)
             iconified(check, x, binary, out_dir, tmp)
     check.finish()
 

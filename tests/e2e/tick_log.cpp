@@ -4,7 +4,8 @@
 // - VELMORA_SWAP_LOG: every picture shown, and with VELMORA_PICTURE_BOX="x y width height"
 //   (window pixels, from the bottom left) which pixels of that box it lit, in hexadecimal, a
 //   bit a pixel, row by row: when a picture first showed what a key did;
-// - VELMORA_KEY_LOG: every key the game's keyboard callback is given, as it arrives.
+// - VELMORA_KEY_LOG: every key the game's keyboard callback is given, as it arrives;
+// - VELMORA_HOLD_TICKS and VELMORA_HOLD_DIR: the game held after chosen ticks (hold_after).
 // Each call is then handed on to the toolkit.
 // With VELMORA_FAKE_VSYNC=HZ it also plays a driver that offers swap control
 // (GLX_MESA_swap_control) and, once asked for it, makes each swap wait for the next of HZ
@@ -114,6 +115,36 @@ void wait_for_refresh() {
     }
 }
 
+// VELMORA_HOLD_TICKS="60 62 65" with VELMORA_HOLD_DIR=DIR: right after each of those ticks the
+// game makes DIR/held-N and waits until DIR/go-N is there. A key a test sends meanwhile is
+// taken before the next tick, however slow the machine (the toolkit reads input, then timers).
+void hold_after(int tick) {
+    static const std::vector<int> ticks = [] {
+        std::vector<int> out;
+        const char* text = std::getenv("VELMORA_HOLD_TICKS");
+        for (const char* at = text; at != nullptr && *at != '\0';) {
+            char* end = nullptr;
+            out.push_back(static_cast<int>(std::strtol(at, &end, 10)));
+            at = end != at ? end : nullptr;
+        }
+        return out;
+    }();
+    const char* dir = std::getenv("VELMORA_HOLD_DIR");
+    bool held = false;
+    for (const int t : ticks) {
+        held = held || t == tick;
+    }
+    if (!held || dir == nullptr) {
+        return;
+    }
+    const std::string at = std::string(dir) + "/held-" + std::to_string(tick);
+    const std::string go = std::string(dir) + "/go-" + std::to_string(tick);
+    close(open(at.c_str(), O_WRONLY | O_CREAT, 0644));
+    while (access(go.c_str(), F_OK) != 0) {
+        usleep(1000);
+    }
+}
+
 using KeyboardFunc = void (*)(unsigned char, int, int);
 KeyboardFunc game_keyboard = nullptr;
 
@@ -129,7 +160,9 @@ extern "C" void glutTimerFunc(unsigned int msecs, void (*callback)(int), int val
     using TimerFunc = void (*)(unsigned int, void (*)(int), int);
     static const TimerFunc real = real_one<TimerFunc>("glutTimerFunc");
     static Log log("VELMORA_TICK_LOG");
+    static int armed = 0;  // main arms the first tick; each tick then arms the next
     log.line(Log::format(" %u", msecs));
+    hold_after(armed++);
     real(msecs, callback, value);
 }
 
