@@ -1,11 +1,14 @@
-// The command line, read the GNU way: long options (--seed N or --seed=N, unambiguous
-// abbreviations), "--" ends the options. GLUT's own X options (-display, -geometry, ...) are let
-// through for glutInit. Nothing here touches the display, so a bad command line fails before
-// any window could.
+// The game's command line (cli/option_table.h: each option one row, read the GNU way). GLUT's own
+// X options (-display, -geometry, ...) are let through for glutInit. Nothing here touches the
+// display, so a bad command line fails before any window could.
 #pragma once
 
 #include <optional>
 #include <string>
+
+// Frames and colours chosen for this run, over the player's settings.
+enum class FramesChoice { kSettings, kSmooth, kDesigned };
+enum class PaletteChoice { kSettings, kDesigned, kColourBlind };
 
 struct Options {
     bool help = false;
@@ -16,11 +19,11 @@ struct Options {
     bool headless = false;         // --headless, with --play
     bool mute = false;             // --mute: start with the sound off (m turns it on)
     std::optional<int> volume;     // --volume N, 0 to 100 (else the settings', 70)
-    std::optional<bool> frames;    // --frames=smooth (true) or designed (false)
-    std::optional<bool> palette;   // --palette=colour-blind (true) or designed (false)
-    bool scores = false;           // --scores: print the high-score table
-    bool no_scores = false;        // --no-scores: keep none
-    std::string submit;            // --submit FILE, with --name NAME
+    FramesChoice frames = FramesChoice::kSettings;
+    PaletteChoice palette = PaletteChoice::kSettings;
+    bool scores = false;     // --scores: print the high-score table
+    bool no_scores = false;  // --no-scores: keep none
+    std::string submit;      // --submit FILE, with --name NAME
     std::string name;
     std::string server;        // --server URL, with --submit or --leaderboard
     bool leaderboard = false;  // --leaderboard: print its top ten

@@ -9,14 +9,10 @@ Preferences::Preferences() : screen(settings, [this] { changed(); }) {}
 void Preferences::load(const Options& options, const std::string& where, std::FILE* err) {
     path = where;
     settings = load_settings(path, err);
-    if (options.frames) {
-        designed_frames = !*options.frames;
-        settings.smooth = settings.smooth || *options.frames;
-    }
-    if (options.palette) {
-        designed_palette = !*options.palette;
-        settings.colour_blind = settings.colour_blind || *options.palette;
-    }
+    designed_frames = options.frames == FramesChoice::kDesigned;
+    settings.smooth = settings.smooth || options.frames == FramesChoice::kSmooth;
+    designed_palette = options.palette == PaletteChoice::kDesigned;
+    settings.colour_blind = settings.colour_blind || options.palette == PaletteChoice::kColourBlind;
     if (options.volume) {
         settings.volume = *options.volume;
     }

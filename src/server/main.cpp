@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     setup.web_root = options.web;
     setup.behind_proxy = options.behind_proxy;
     setup.client_timeout = static_cast<unsigned>(options.client_timeout);
-    setup.lag_bound_ms = options.lag_bound_ms;
+    setup.lag_bound_ms = options.lag_bound_s * 1000LL;
     setup.metrics = options.metrics;
     setup.admin_token = options.admin_token;
 

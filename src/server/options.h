@@ -1,5 +1,4 @@
-// velmora-server's command line, read the GNU way (--opt VALUE or --opt=VALUE, unambiguous
-// abbreviations, "--" ends the options).
+// velmora-server's command line (cli/option_table.h: each option one row, read the GNU way).
 #pragma once
 
 #include <string>
@@ -15,7 +14,7 @@ struct ServerOptions {
     int submit_rate = 30;
     bool behind_proxy = false;
     int client_timeout = static_cast<int>(limits::kConnectionTimeout);  // seconds
-    long long lag_bound_ms = limits::kLagBoundMs;
+    int lag_bound_s = static_cast<int>(limits::kLagBoundMs / 1000);
     bool metrics = false;
     std::string admin_token;  // read from --admin-token-file
     bool help = false;
