@@ -69,7 +69,7 @@ std::string recording_of(unsigned seed, long ticks) {
         game.update();
         r->tick(game, game.get_game_over());
         game.frame_unseen();
-        r->draw();
+        r->frame();
     }
     return r->text();
 }

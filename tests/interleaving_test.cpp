@@ -21,7 +21,7 @@ namespace {
 std::string recording_of(const std::string& events, unsigned seed = 7) {
     Game game;
     Session session(game, seed);
-    session.record_in_memory();
+    session.recordings().each_game_in_memory();
     session.start(seed);
     for (const char e : events) {
         switch (e) {

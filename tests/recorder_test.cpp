@@ -38,7 +38,7 @@ class RecorderFile : public ::testing::Test {
         std::string error;
         std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
         ASSERT_NE(recorder, nullptr) << error;
-        session.record(std::move(recorder));
+        session.recordings().to_file(std::move(recorder));
         session.start(seed);
     }
     void play(int ticks) {

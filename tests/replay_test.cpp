@@ -68,7 +68,7 @@ class Recording : public ::testing::Test {
         std::string error;
         std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
         ASSERT_NE(recorder, nullptr) << error;
-        session.record(std::move(recorder));
+        session.recordings().to_file(std::move(recorder));
         session.start(seed);
     }
     void TearDown() override {
@@ -216,7 +216,7 @@ TEST(RecordingInMemory, OneGameEachStoppingWhereItEndsAndReplayingToItsOutcome) 
     gl::keep_everything(false);
     Game game;
     Session session(game, 7);
-    session.record_in_memory();
+    session.recordings().each_game_in_memory();
     session.start(7);
     // Seed 7 with no keys loses its last life at tick 344; the frozen game ticks on.
     for (int t = 0; t < 400; ++t) {

@@ -11,9 +11,9 @@
 #include <sstream>
 #include <string>
 
-#include "app/player_key.h"
-#include "app/score_keeper.h"
 #include "app/session.h"
+#include "desktop/player_key.h"
+#include "desktop/score_keeper.h"
 #include "gl_recorder.h"
 
 namespace {
@@ -206,18 +206,18 @@ TEST(ScoreKeeper, TheNameTakesWhatANameMayHoldAndEnterKeepsIt) {
     std::unique_ptr<Recorder> recording = keeper.record_game(7);
     ASSERT_NE(recording, nullptr);
     keeper.game_over(Outcome{344, 0, 1, 0});
-    ASSERT_TRUE(keeper.asking_name());
+    ASSERT_TRUE(keeper.asking());
     for (int i = 0; i < 20; ++i) {
         keeper.key(8);  // Backspace, past the start
     }
     keeper.key('\r');  // an empty name is not kept
-    EXPECT_TRUE(keeper.asking_name());
+    EXPECT_TRUE(keeper.asking());
     for (const char c : std::string("Ana K-1_<>!:xyzwvut")) {
         keeper.key(static_cast<unsigned char>(c));
     }
     keeper.key(127);  // Delete, as many keyboards send Backspace
     keeper.key('\r');
-    EXPECT_FALSE(keeper.asking_name());
+    EXPECT_FALSE(keeper.asking());
     EXPECT_TRUE(keeper.showing());
     const ScoreTable table = ScoreFolder(dir).read(stderr);
     ASSERT_EQ(table.entries().size(), 1u);
@@ -228,13 +228,13 @@ TEST(ScoreKeeper, TheNameTakesWhatANameMayHoldAndEnterKeepsIt) {
     // A game that does not score: no name asked, the table at once, its recording gone.
     recording = keeper.record_game(8);
     keeper.game_over(Outcome{100, 0, 0, 0});
-    EXPECT_FALSE(keeper.asking_name());
+    EXPECT_FALSE(keeper.asking());
     EXPECT_TRUE(keeper.showing());
     EXPECT_EQ(std::system(("test $(ls '" + dir + "'/*.replay | wc -l) -eq 1").c_str()), 0);
 
     // A game it has no recording of (none could be written) shows the table, naming nothing.
     keeper.game_over(Outcome{400, 0, 900, 0});
-    EXPECT_FALSE(keeper.asking_name());
+    EXPECT_FALSE(keeper.asking());
     EXPECT_EQ(ScoreFolder(dir).read(stderr).entries().size(), 1u);
     gl::keep_everything(true);
 }
@@ -250,7 +250,7 @@ TEST(ScoreKeeper, InASessionOnlyTheTablesGamesKeepTheirRecordings) {
     };
     Game game;
     Session session(game, 7);
-    session.keep_scores(std::make_unique<ScoreKeeper>(ScoreFolder(dir), stderr));
+    session.keep_games(std::make_unique<ScoreKeeper>(ScoreFolder(dir), stderr));
     session.start(7);
     EXPECT_EQ(recordings(), 1) << "the game is recorded as it is played";
     for (int t = 0; t < 344; ++t) {  // seed 7 with no keys: GAME OVER at tick 344

@@ -111,7 +111,7 @@ TEST(Session, TheGameSeesItsDesignedFramesWhateverTheDisplayShows) {
         SCOPED_TRACE(row);
         Game game;
         Session session(game, 11);
-        session.record_in_memory();
+        session.recordings().each_game_in_memory();
         session.start(11);
         std::vector<uint32_t> checks;
         for (const char* step = row; *step != '\0'; ++step) {
@@ -189,7 +189,7 @@ std::pair<std::vector<std::string>, std::string> play_pressing(int ticks,
                                                                Press (*press_for)(char)) {
     Game game;
     Session session(game, 11);
-    session.record_in_memory();
+    session.recordings().each_game_in_memory();
     session.start(11);
     std::vector<std::string> frames;
     for (int t = 0; t < ticks; ++t) {

@@ -1,13 +1,11 @@
 // What a session shows: the frame a tick makes, the pictures between (picture.h) in the
-// player's look, and over them the pause, the sound, the banner, the demo, the scores and the
-// settings.
+// player's look, and over them the pause, the sound, the banner, the demo, the kept games and
+// the settings.
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
-#include "app/score_keeper.h"
 #include "app/session.h"
 #include "game/hud.h"
-#include "replay/recorder.h"
 #include "replay/replay.h"
 
 void Session::show_as(bool smooth_, const Look& look_, std::function<long()> clock_) {
@@ -17,22 +15,10 @@ void Session::show_as(bool smooth_, const Look& look_, std::function<long()> clo
     pictured = smooth || look.colour_blind || look.line_px != 1;
 }
 
-void Session::record_frame() {
-    if (recorder) {
-        recorder->draw();
-    }
-    if (live && !game.get_game_over()) {
-        live->draw();
-    }
-    if (each_game && !game.get_game_over()) {
-        each_game->draw();
-    }
-}
-
 void Session::frame_unseen() {
     picture.framing(game);
     game.frame_unseen();
-    record_frame();
+    recorded.frame(game);
     picture.framed(game);
     --frames_owed;
 }
@@ -56,7 +42,7 @@ void Session::display() {
     glClear(GL_COLOR_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    if (watched || (is_paused && !pictured)) {
+    if (watched || attract.running() || (is_paused && !pictured)) {
         // Drawing for real would age the bullets and count the blink: the still picture
         // leaves the game exactly where the pause found it.
         game.show_still();
@@ -67,7 +53,7 @@ void Session::display() {
         picture_field(clock ? clock() : 0);
     } else if (frames_owed > 0) {
         game.draw();
-        record_frame();
+        recorded.frame(game);
         --frames_owed;
     } else {
         game.show_still();  // a picture beyond the designed frame: an expose, a resize
@@ -81,10 +67,10 @@ void Session::display() {
     if (banner_text) {
         draw_banner(banner_text(), is_muted);
     }
-    if (demo_running) {
+    if (attract.running()) {
         draw_demo();
-    } else if (scores && scores->showing()) {
-        scores->draw();
+    } else if (keeper && keeper->showing()) {
+        keeper->draw();
     }
     if (overlay_drawn) {
         overlay_drawn();

@@ -9,12 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "app/leaderboard_client.h"
 #include "app/options.h"
-#include "app/player_key.h"
-#include "app/ranked_play.h"
+#include "app/platform.h"
 #include "app/replay_report.h"
-#include "app/score_keeper.h"
 #include "app/shell_state.h"
 #include "audio/audio.h"
 #include "replay/recorder.h"
@@ -26,18 +23,11 @@ ShellState& state = shell_state();
 
 std::optional<unsigned> own_seed;  // the seed of a game set up with one, started with the window
 
-void open_audio() {
-    state.audio = Audio::open(state.prefs.current().volume, stderr);
-    if (state.platform.sound_after_first_key) {
-        state.audio->hold_until_started();
-    }
-}
-
 // Sets up the session the options ask for; the exit status if the program ends here.
 std::optional<int> set_up(const Options& options, Game& game) {
     state.game_in_play = &game;
     state.session = std::make_unique<Session>(game, options.seed);
-    state.prefs.load(options, state.platform.keeps_settings ? settings_path() : "", stderr);
+    state.prefs.load(options, platform::settings_path(), stderr);
     std::string error;
     if (!options.play.empty()) {
         ReplayFile file;
@@ -59,25 +49,10 @@ std::optional<int> set_up(const Options& options, Game& game) {
             std::fprintf(stderr, "velmora: %s\n", error.c_str());
             return 2;
         }
-        state.session->record(std::move(recorder));
+        state.session->recordings().to_file(std::move(recorder));
         recorded = true;
     }
-    if (state.platform.record_in_memory) {
-        state.session->record_in_memory();
-        recorded = true;
-    }
-    if (state.platform.keeps_scores && !options.no_scores) {
-        if (std::optional<ScoreFolder> folder = ScoreFolder::open(error)) {
-            state.session->keep_scores(std::make_unique<ScoreKeeper>(std::move(*folder), stderr));
-            recorded = true;
-        } else {
-            std::fprintf(stderr, "velmora: no score table: %s; the game plays on\n", error.c_str());
-        }
-    }
-    if (state.platform.records_live) {
-        state.session->record_live();
-    }
-    set_up_ranked(options, *state.session, state.pacer);
+    recorded = platform::keep_games(options, *state.session, state.pacer, stderr) || recorded;
     // A game of its own seed (else the world's, from the clock, is played as it is).
     if (recorded || options.seed || options.ranked) {
         own_seed = options.seed.value_or(static_cast<unsigned>(std::time(nullptr)));
@@ -88,46 +63,17 @@ std::optional<int> set_up(const Options& options, Game& game) {
 // Once the window is open: a display that cannot be opened ends the program in the toolkit,
 // and must leave no recording of a game that was never played.
 void begin() {
-    if (const std::optional<unsigned> dealt = first_ranked_seed(stderr)) {
+    if (const std::optional<unsigned> dealt = platform::first_seed(stderr)) {
         own_seed = dealt;
     }
     if (own_seed) {
         state.session->start(*own_seed);
     }
-    open_audio();
-    if (state.platform.demo) {
-        state.session->attract_with(state.platform.demo);
-    }
-    if (state.platform.refresh_rate && state.platform.refresh_rate() > 0) {
-        state.refresh_hz = state.platform.refresh_rate();
-    }
+    state.audio = Audio::open(state.prefs.current().volume, stderr);
+    platform::sound_opened(*state.audio);
     state.prefs.apply(*state.session, state.audio.get(), now_ms);
     state.session->show_overlay(overlay);
     follow_settings();
-}
-
-// --scores, --submit and --leaderboard: said and done without a window.
-std::optional<int> command(const Options& options) {
-    if (options.scores) {
-        return print_score_table(stdout, stderr);
-    }
-    if (options.export_key) {
-        return export_key(stdout, stderr);
-    }
-    if (!options.import_key.empty()) {
-        return import_key(options.import_key, stdout, stderr);
-    }
-    if (!options.submit.empty()) {
-        return submit_recording(options.submit, options.name, leaderboard_server(options.server),
-                                stdout, stderr);
-    }
-    if (options.leaderboard) {
-        const std::string board = !options.board.empty() ? options.board
-                                  : options.daily        ? "daily"
-                                                         : "open";
-        return print_leaderboard(leaderboard_server(options.server), board, stdout, stderr);
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -151,8 +97,7 @@ void player_acted() {
     }
 }
 
-int run_shell(int argc, char** argv, Game& game, const Platform& on) {
-    state.platform = on;
+int run_shell(int argc, char** argv, Game& game) {
     // The command line and any recording are read before glutInit, which would open the
     // display: a wrong one fails without a window.
     const Options options = parse_options(argc, argv);
@@ -164,7 +109,7 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
         std::fputs((options.help ? usage_text() : version_text()).c_str(), stdout);
         return 0;
     }
-    if (const std::optional<int> status = command(options)) {
+    if (const std::optional<int> status = platform::command(options, stdout, stderr)) {
         return *status;
     }
     if (const std::optional<int> status = set_up(options, game)) {
@@ -172,19 +117,7 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
     }
 
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-    // Smooth outlines from a multisampled window, where the system has one; the designed
-    // frames draw on one as on any (multisampling is off while they are shown).
-    if (state.platform.multisample) {
-        glutSetOption(GLUT_MULTISAMPLE, 4);
-        glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_MULTISAMPLE);
-        state.sampled = glutGet(GLUT_DISPLAY_MODE_POSSIBLE) != 0;
-        if (!state.sampled) {
-            glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-        }
-    }
-    glutInitWindowSize(500, 500);  // the first frame already fills the window
-    glutCreateWindow("Velmora");
+    state.sampled = platform::open_window();
     glutDisplayFunc(display);
     glutReshapeWindow(500, 500);
     glutTimerFunc(kTickMs, update, 1);
@@ -199,7 +132,7 @@ int run_shell(int argc, char** argv, Game& game, const Platform& on) {
     begin();
     glutMainLoop();
 
-    end_ranked(*state.session, game, stdout);
+    platform::program_ends(*state.session, game, stdout);
     state.session->finish();
     state.audio.reset();  // the device closes before the program ends (a wave file gets its sizes)
     if (const Replay* replay = state.session->replay(); replay && replay->finished()) {

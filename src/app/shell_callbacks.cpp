@@ -3,13 +3,11 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
-#include <unistd.h>
-
 #include <chrono>
 
-#include "app/ranked_play.h"
+#include "app/platform.h"
+#include "app/shell.h"
 #include "app/shell_state.h"
-#include "game/hud.h"
 
 namespace {
 
@@ -30,7 +28,7 @@ void pressed(Key key) {
         glutFullScreenToggle();
     } else if (action == Action::kSettings) {
         state.session->pause();
-        state.platform.keeps_settings ? state.prefs.open_screen() : state.platform.open_settings();
+        platform::open_settings(state.prefs);
     } else {
         const bool muted = state.session->muted();
         key.special ? state.session->special(key.code)
@@ -41,38 +39,12 @@ void pressed(Key key) {
     }
 }
 
+}  // namespace
+
 double now_exact_ms() {
     using namespace std::chrono;
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
-
-// Pictures between frames, as often as the display shows them: the page's toolkit asks at
-// each animation frame; the desktop's at most at the refresh rate, sleeping between. Each tick
-// draws its own picture, so the last one before it is left out when it would come less than
-// half a refresh before the tick's: 60 Hz shows three a tick, the tick's and two more. Where
-// the driver waits for the refresh at each swap, that wait paces the pictures, and each is
-// asked for a quarter of a period early: drawn just before the refresh that shows it, rather
-// than just after the one before.
-void idle() {
-    if (state.window_closed) {
-        return;
-    }
-    if (!state.platform.paces_pictures) {
-        glutPostRedisplay();
-        return;
-    }
-    const double period = 1000.0 / state.refresh_hz;
-    const double now = now_exact_ms();
-    const bool room = now - state.ticked_at + period / 2 <= kTickMs;
-    const double spacing = state.synced ? period * 0.75 : period;
-    if (state.session->paused() || !room || now - state.pictured_at < spacing) {
-        usleep(state.session->paused() ? 10000 : 1000);  // a paused field changes only with a key
-        return;
-    }
-    glutPostRedisplay();
-}
-
-}  // namespace
 
 void closing() {
     state.window_closed = true;
@@ -86,20 +58,13 @@ void special(int key, int /*x*/, int /*y*/) {
     pressed(Key{true, key});
 }
 
-// The idle callback, vsync and multisampling follow the frames setting. Vsync is asked for
-// with smooth pictures only, and given back when they stop: the designed frames are swapped
-// as the driver always swapped them.
+// The idle callback and multisampling follow the frames setting.
 void follow_settings() {
     const bool smooth = state.prefs.smooth();
     if (smooth != state.idling) {
-        glutIdleFunc(smooth ? idle : nullptr);
+        glutIdleFunc(smooth ? platform::idle : nullptr);
         state.idling = smooth;
-        if (smooth && state.platform.sync_to_refresh) {
-            state.synced = state.platform.sync_to_refresh(true);
-        } else if (state.synced) {
-            state.platform.sync_to_refresh(false);
-            state.synced = false;
-        }
+        platform::smooth_pictures(smooth);
     }
     if (state.sampled) {
         smooth ? glEnable(GL_MULTISAMPLE) : glDisable(GL_MULTISAMPLE);
@@ -107,14 +72,7 @@ void follow_settings() {
 }
 
 void overlay() {
-    if (state.prefs.screen_open()) {
-        state.prefs.draw_screen();
-    } else if (state.session->paused() && state.platform.keeps_settings) {
-        glColor3f(0, 1, 0);
-        desenhar_str(
-            -0.3f, -0.1f,
-            ("settings: " + KeyMap::key_name(state.session->keys_of(Action::kSettings))).c_str());
-    }
+    platform::overlay(state.prefs, *state.session);
 }
 
 // A window iconified (or otherwise unmapped) pauses the game, as p does: nothing is lost while
@@ -128,7 +86,7 @@ void window_status(int status) {
 void reshape(int width, int height) {
     const Viewport view = square_viewport(width, height);
     glViewport(view.x, view.y, view.side, view.side);
-    state.prefs.viewport(view.side, state.platform.pixel_ratio ? state.platform.pixel_ratio() : 1);
+    state.prefs.viewport(view.side, platform::pixel_ratio());
 }
 
 // One-time GL state. The model-view matrix set here is replaced by display before anything
@@ -155,10 +113,9 @@ void update(int /*value*/) {
     state.ticked_at = now_exact_ms();
     follow_settings();
     state.session->tick();
-    ranked_tick(*state.session);
+    platform::after_tick(*state.session);
     state.audio->after_tick(*state.game_in_play, state.session->paused(), state.session->muted());
-    if (state.session->replay_finished() && state.platform.exit_after_replay) {
-        glutLeaveMainLoop();
+    if (state.session->replay_finished() && platform::replay_over()) {
         return;
     }
     glutTimerFunc(state.pacer.delay_to_next(glutGet(GLUT_ELAPSED_TIME)), update, 1);

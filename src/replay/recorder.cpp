@@ -46,7 +46,7 @@ void Recorder::key(char key) {
     pending += key_line(key);
 }
 
-void Recorder::draw() {
+void Recorder::frame() {
     pending += draw_line();
 }
 

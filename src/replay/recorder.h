@@ -23,8 +23,8 @@ class Recorder {
     void new_game(unsigned seed, const Game& game);
     // Key a, d, w or q has just reached the game.
     void key(char key);
-    // The game has just been drawn.
-    void draw();
+    // The game has just been framed (drawn, or its frame made unseen).
+    void frame();
     // The game has just ticked; if the tick ended it, the summary follows.
     void tick(const Game& game, bool just_ended);
     // The recording ends normally: the summary, last.

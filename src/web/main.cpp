@@ -16,16 +16,8 @@
 // The one game, built before main: the world exists before the canvas does.
 Game jogo;
 
-// The page's side of the settings: the canvas's pixels a CSS pixel (the screen's, or fewer while
-// the renderer cannot keep up), and where the page keeps what the game changed.
-EM_JS(double, pixel_ratio, (), { return Velmora.pixelRatio(); });
+// Where the page keeps what the game changed in its settings.
 EM_JS(void, keep_settings, (const char* text), { Velmora.keepSettings(UTF8ToString(text)); });
-EM_JS(void, open_settings, (), { Velmora.openSettings(); });
-// The game attract mode shows: the leaderboard's best, or the page's own (scores.js); 0 for none.
-EM_JS(char*, demo_recording, (), {
-    var text = Velmora.demoRecording ? Velmora.demoRecording() : null;
-    return text ? stringToNewUTF8(text) : 0;
-});
 
 namespace {
 
@@ -50,33 +42,14 @@ const char* hand_over(std::string text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Platform page;
-    page.record_in_memory = true;
-    page.exit_after_replay = false;
-    page.sound_after_first_key = true;
-    page.keeps_scores = false;    // the page keeps its own table, in the browser's storage
-    page.records_live = true;     // its ranked games are streamed by its script (ranked.js)
-    page.keeps_settings = false;  // in the page's storage, changed in its Settings dialog
-    page.paces_pictures = false;  // requestAnimationFrame paces them
-    page.multisample = false;     // the page makes the canvas's context, antialiased or not
-    page.pixel_ratio = [] { return static_cast<float>(pixel_ratio()); };
-    page.open_settings = open_settings;
-    page.demo = [] {
-        std::optional<std::string> text;
-        if (char* const kept = demo_recording()) {
-            text = kept;
-            free(kept);
-        }
-        return text;
-    };
-    return run_shell(argc, argv, jogo, page);
+    return run_shell(argc, argv, jogo);
 }
 
 extern "C" {
 
 // The game in play as a recording file, its summary last ("" while nothing is recorded).
 EMSCRIPTEN_KEEPALIVE const char* velmora_recording() {
-    const Session* session = running_session();
+    Session* session = running_session();
     return hand_over(session != nullptr ? session->recording() : "");
 }
 
@@ -124,8 +97,8 @@ EMSCRIPTEN_KEEPALIVE const char* velmora_status() {
 // The game in play's recording so far, whole lines and nothing more: what a ranked game's
 // script sends as it grows.
 EMSCRIPTEN_KEEPALIVE const char* velmora_recorded() {
-    const Session* session = running_session();
-    return hand_over(session != nullptr ? session->live_text() : "");
+    Session* session = running_session();
+    return hand_over(session != nullptr ? session->recordings().live_text() : "");
 }
 
 // A new game from `seed` at once: the ranked game the page was dealt.

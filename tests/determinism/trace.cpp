@@ -106,7 +106,7 @@ int record(const std::string& path, unsigned seed, long ticks) {
         game.update();
         recorder->tick(game, !was_over && game.get_game_over());
         game.draw_frame();
-        recorder->draw();
+        recorder->frame();
     }
     recorder->end(game);
     return 0;
@@ -162,7 +162,7 @@ int crash(const std::string& path, unsigned seed) {
         recorder->tick(game, game.get_game_over());
         for (int frame = 0; frame < 5; ++frame) {
             game.draw_frame();
-            recorder->draw();
+            recorder->frame();
         }
     }
     return 0;

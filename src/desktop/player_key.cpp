@@ -1,4 +1,4 @@
-#include "app/player_key.h"
+#include "desktop/player_key.h"
 
 #include <fcntl.h>
 #include <unistd.h>

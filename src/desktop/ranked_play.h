@@ -1,7 +1,6 @@
 // velmora --ranked on the desktop: each game dealt by the leaderboard and streamed to it as it
-// is played (app/ranked_client.h), its standing shown at the top of the field and its rank
-// printed at the end. The page plays its ranked games with buttons and script of its own: there
-// these do nothing.
+// is played (desktop/ranked_client.h), its standing shown at the top of the field and its rank
+// printed at the end. (The page plays its ranked games with buttons and script of its own.)
 #pragma once
 
 #include <cstdio>
@@ -19,7 +18,7 @@ void set_up_ranked(const Options& options, Session& session, Pacer& pacer);
 // line on `err` says why when the server dealt none: that game then plays unranked).
 std::optional<unsigned> first_ranked_seed(std::FILE* err);
 // After each tick: the recording's new lines go to the server.
-void ranked_tick(const Session& session);
+void ranked_tick(Session& session);
 // The program ends: a game left before its end says so to the server; the rank (or why none)
 // goes to `out`.
-void end_ranked(const Session& session, const Game& game, std::FILE* out);
+void end_ranked(Session& session, const Game& game, std::FILE* out);

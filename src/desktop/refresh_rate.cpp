@@ -1,4 +1,4 @@
-#include "app/refresh_rate.h"
+#include "desktop/refresh_rate.h"
 
 #include <GL/glx.h>
 #include <dlfcn.h>

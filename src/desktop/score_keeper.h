@@ -10,36 +10,37 @@
 #include <optional>
 #include <string>
 
-#include "app/score_file.h"
+#include "app/game_keeper.h"
+#include "desktop/score_file.h"
 #include "replay/recorder.h"
 #include "replay/replay_file.h"
 
-class ScoreKeeper {
+class ScoreKeeper : public GameKeeper {
   public:
     // Keeps the table in `folder`; says what goes wrong on `err`, a line each, and plays on.
     ScoreKeeper(ScoreFolder folder, std::FILE* err);
 
     // A recorder for the game starting now from `seed`, writing to a new file in the folder;
     // null if none can be made (that game is then kept nowhere).
-    std::unique_ptr<Recorder> record_game(unsigned seed);
+    std::unique_ptr<Recorder> record_game(unsigned seed) override;
     // The game recorded last has just ended with `outcome`.
-    void game_over(const Outcome& outcome);
+    void game_over(const Outcome& outcome) override;
     // The program ends before the game did: its recording goes.
-    void abandon();
+    void abandon() override;
 
     // The name is being typed: every key but Esc comes here.
-    bool asking_name() const { return screen == Screen::kName; }
+    bool asking() const override { return screen == Screen::kName; }
     // Letters, digits, space, '-' and '_' add to the name (12 at most), Backspace takes the
     // last off, Enter keeps it.
-    void key(unsigned char key);
+    void key(unsigned char key) override;
     // What shows under GAME OVER: the name being typed, or the table.
-    bool showing() const { return screen != Screen::kNone; }
-    void draw() const;
+    bool showing() const override { return screen != Screen::kNone; }
+    void draw() const override;
     // The recording of the best game on the table, if there is one and it can be read (the
     // demo of attract mode).
-    std::optional<std::string> best_recording() const;
+    std::optional<std::string> best_recording() const override;
     // A new game starts: nothing more shows.
-    void hide() { screen = Screen::kNone; }
+    void hide() override { screen = Screen::kNone; }
 
   private:
     void keep();

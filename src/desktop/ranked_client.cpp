@@ -1,9 +1,9 @@
-#include "app/ranked_client.h"
+#include "desktop/ranked_client.h"
 
 #include <chrono>
 #include <nlohmann/json.hpp>
 
-#include "app/http_client.h"
+#include "desktop/http_client.h"
 #include "game/game.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/score_file.h"
+#include "desktop/score_file.h"
 
 // The folder's key, made (and kept) if it has none yet; nothing, with `error`, if it can be
 // neither read nor made.

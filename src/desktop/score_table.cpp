@@ -1,4 +1,4 @@
-#include "app/score_table.h"
+#include "desktop/score_table.h"
 
 #include <cstdlib>
 #include <sstream>

@@ -1,4 +1,4 @@
-#include "app/score_file.h"
+#include "desktop/score_file.h"
 
 #include "app/files.h"
 

@@ -1,13 +1,13 @@
-#include "app/ranked_play.h"
+#include "desktop/ranked_play.h"
 
 #include <ctime>
 #include <memory>
 #include <string>
 
-#include "app/leaderboard_client.h"
-#include "app/player_key.h"
-#include "app/ranked_client.h"
-#include "app/score_file.h"
+#include "desktop/leaderboard_client.h"
+#include "desktop/player_key.h"
+#include "desktop/ranked_client.h"
+#include "desktop/score_file.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ void set_up_ranked(const Options& options, Session& session, Pacer& pacer) {
         key = player_key(*folder, error).value_or("");
     }
     pacer = Pacer(kTickMs, kRankedCatchUpTicks);
-    session.record_live();
+    session.recordings().live();
     const Session* shown = &session;
     session.show_banner(
         [shown] { return client ? client->status(shown->paused()) : std::string(); });
@@ -74,18 +74,19 @@ std::optional<unsigned> first_ranked_seed(std::FILE* err) {
     return wanted ? deal(err) : std::nullopt;
 }
 
-void ranked_tick(const Session& session) {
+void ranked_tick(Session& session) {
     if (client) {
-        client->update(session.live_text());
+        client->update(session.recordings().live_text());
     }
 }
 
-void end_ranked(const Session& session, const Game& game, std::FILE* out) {
+void end_ranked(Session& session, const Game& game, std::FILE* out) {
     if (!client) {
         return;
     }
     // A game left before its end ends its recording as the recorder ends a file's.
-    client->update(session.live_text() + (game.get_game_over() ? "" : session.live_ending()));
+    const Recordings& kept = session.recordings();
+    client->update(kept.live_text() + (game.get_game_over() ? "" : kept.live_ending(game)));
     client->close();
     std::fprintf(out, "%s\n", client->summary().c_str());
     client.reset();

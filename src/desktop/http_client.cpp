@@ -1,4 +1,4 @@
-#include "app/http_client.h"
+#include "desktop/http_client.h"
 
 #include <curl/curl.h>
 

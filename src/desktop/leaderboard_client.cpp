@@ -1,13 +1,13 @@
 // On the desktop only: HTTP through libcurl, the answers read with nlohmann's JSON.
-#include "app/leaderboard_client.h"
+#include "desktop/leaderboard_client.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "app/http_client.h"
-#include "app/player_key.h"
+#include "desktop/http_client.h"
+#include "desktop/player_key.h"
 
 namespace {
 

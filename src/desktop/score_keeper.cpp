@@ -1,4 +1,4 @@
-#include "app/score_keeper.h"
+#include "desktop/score_keeper.h"
 
 #include <GL/gl.h>
 #include <unistd.h>

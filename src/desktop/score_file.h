@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "app/score_table.h"
+#include "desktop/score_table.h"
 
 class ScoreFolder {
   public:
