@@ -6,12 +6,13 @@
 #include <sstream>
 #include <string>
 
-#include "server/json.h"
+#include "replay/check_value.h"
+#include "server/board/live_game.h"
+#include "server/board/names.h"
+#include "server/board/verify.h"
+#include "server/http/json.h"
+#include "server/http/rate_limit.h"
 #include "server/limits.h"
-#include "server/live_game.h"
-#include "server/names.h"
-#include "server/rate_limit.h"
-#include "server/verify.h"
 
 namespace {
 
@@ -147,12 +148,19 @@ TEST(Verify, RefusesWhatItCannotRank) {
     EXPECT_EQ(verify_recording(hour + "t 72001 00000000\n").kind, Verdict::kTooLong);
     // A hundred shots a tick (the most a tick may take), never drawn, so never retired: refused
     // once the collision tests outrun the budget, long before the recording's end.
-    std::string flood = head + "seed 5 00000000\n";
-    for (long t = 1; t <= 20000; ++t) {
+    Game flooded;
+    flooded.new_game(5);
+    char line[40];
+    std::snprintf(line, sizeof line, "seed 5 %08x\n", check_value(flooded));
+    std::string flood = head + line;
+    for (long t = 1; t <= 200; ++t) {
         for (int k = 0; k < limits::kKeysPerTick; ++k) {
+            flooded.ship_shot();
             flood += "k q\n";
         }
-        flood += "t " + std::to_string(t) + " 00000000\n";
+        flooded.update();
+        std::snprintf(line, sizeof line, "t %ld %08x\n", t, check_value(flooded));
+        flood += line;
     }
     const Verdict costly = verify_recording(flood);
     EXPECT_EQ(costly.kind, Verdict::kTooCostly);

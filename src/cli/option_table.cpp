@@ -35,14 +35,18 @@ std::string OptionRows::usage(size_t column) const {
     return text;
 }
 
-std::string OptionRows::read(
-    int argc, const char* const* argv, const std::vector<Foreign>& foreign,
-    const std::function<std::string(size_t, const std::string&)>& apply) const {
+std::string OptionRows::read(int argc, const char* const* argv, const std::vector<Foreign>& foreign,
+                             const std::function<std::string(size_t, const std::string&)>& apply,
+                             const std::function<void(const std::string&)>& take_word) const {
     bool ended = false;
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (ended || word.size() < 2 || word[0] != '-') {
-            return "unexpected argument '" + word + "'";
+            if (!take_word) {
+                return "unexpected argument '" + word + "'";
+            }
+            take_word(word);
+            continue;
         }
         if (word == "--") {
             ended = true;

@@ -44,9 +44,11 @@ class OptionRows {
     std::string usage(size_t column) const;
 
   protected:
-    // Reads the command line: `apply(row, value)` for each option, returning "" or the problem.
+    // Reads the command line: `apply(row, value)` for each option, returning "" or the problem;
+    // each word that is no option to `word` when given (else it is a problem).
     std::string read(int argc, const char* const* argv, const std::vector<Foreign>& foreign,
-                     const std::function<std::string(size_t, const std::string&)>& apply) const;
+                     const std::function<std::string(size_t, const std::string&)>& apply,
+                     const std::function<void(const std::string&)>& word) const;
     std::vector<Row> rows;
 };
 
@@ -123,12 +125,24 @@ class OptionTable : public OptionRows {
         others.push_back({name, takes_value});
         return *this;
     }
+    // The words that are no options (a command and what it acts on), in order.
+    OptionTable& words(std::vector<std::string> Target::*field) {
+        rest = field;
+        return *this;
+    }
 
     // Reads the command line into `target`; "" or the problem.
     std::string parse(int argc, const char* const* argv, Target& target) const {
-        return read(argc, argv, others, [this, &target](size_t row, const std::string& value) {
-            return appliers[row](target, value);
-        });
+        std::function<void(const std::string&)> word;
+        if (rest != nullptr) {
+            word = [this, &target](const std::string& w) { (target.*rest).push_back(w); };
+        }
+        return read(
+            argc, argv, others,
+            [this, &target](size_t row, const std::string& value) {
+                return appliers[row](target, value);
+            },
+            word);
     }
 
   private:
@@ -140,4 +154,5 @@ class OptionTable : public OptionRows {
 
     std::vector<Apply> appliers;  // one a row
     std::vector<Foreign> others;
+    std::vector<std::string> Target::*rest = nullptr;
 };

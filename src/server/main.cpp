@@ -7,11 +7,14 @@
 #include <cstring>
 #include <thread>
 
-#include "server/admin.h"
-#include "server/http.h"
+#include "server/board/leaderboard.h"
+#include "server/board/workers.h"
+#include "server/commands.h"
+#include "server/http/routes.h"
+#include "server/http/server.h"
 #include "server/limits.h"
 #include "server/options.h"
-#include "server/store.h"
+#include "server/store/store.h"
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "admin") == 0) {
@@ -45,29 +48,41 @@ int main(int argc, char** argv) {
         setrlimit(RLIMIT_NOFILE, &files);
     }
 
-    HttpSetup setup;
-    setup.address = options.address;
-    setup.port = options.port;
-    setup.workers = options.workers > 0
-                        ? options.workers
-                        : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    setup.submit_rate = options.submit_rate;
-    setup.web_root = options.web;
-    setup.behind_proxy = options.behind_proxy;
-    setup.client_timeout = static_cast<unsigned>(options.client_timeout);
-    setup.lag_bound_ms = options.lag_bound_s * 1000LL;
-    setup.metrics = options.metrics;
-    setup.admin_token = options.admin_token;
-
+    const int workers = options.workers > 0
+                            ? options.workers
+                            : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string error;
     // A connection for each thread that may want one at once.
-    const int connections = setup.workers + static_cast<int>(limits::kHttpThreads);
+    const int connections = workers + static_cast<int>(limits::kHttpThreads);
     std::unique_ptr<Store> store = open_store(options.db, connections, error);
     if (!store) {
         std::fprintf(stderr, "velmora-server: %s\n", error.c_str());
         return 1;
     }
-    std::unique_ptr<HttpServer> server = HttpServer::start(setup, *store, error);
+    // The board's rules over the store; the workers that verify uploads and settle games; the
+    // routes over both; HTTP over the routes.
+    std::unique_ptr<Leaderboard> board;
+    try {
+        board = std::make_unique<Leaderboard>(
+            *store, Attempts::Rules{limits::kAheadMs, options.lag_bound_s * 1000LL, workers});
+    } catch (const StoreError& e) {
+        std::fprintf(stderr, "velmora-server: the database failed: %s\n", e.what());
+        return 1;
+    }
+    Workers verifiers(workers, static_cast<size_t>(workers) * limits::kQueuePerWorker);
+    RouteSetup route_setup;
+    route_setup.metrics = options.metrics;
+    route_setup.admin_token = options.admin_token;
+    route_setup.queue_depth = [&verifiers] { return static_cast<long long>(verifiers.depth()); };
+    const Routes routes(*board, route_setup);
+    HttpSetup setup;
+    setup.address = options.address;
+    setup.port = options.port;
+    setup.submit_rate = options.submit_rate;
+    setup.web_root = options.web;
+    setup.behind_proxy = options.behind_proxy;
+    setup.client_timeout = static_cast<unsigned>(options.client_timeout);
+    std::unique_ptr<HttpServer> server = HttpServer::start(setup, routes, verifiers, error);
     if (!server) {
         std::fprintf(stderr, "velmora-server: %s\n", error.c_str());
         return 1;
@@ -75,7 +90,7 @@ int main(int argc, char** argv) {
     const bool v6 = options.address.find(':') != std::string::npos;
     std::fprintf(
         stderr, "velmora-server: serving http://%s%s%s:%d/ with %d workers, scores in %s%s%s\n",
-        v6 ? "[" : "", options.address.c_str(), v6 ? "]" : "", server->port(), setup.workers,
+        v6 ? "[" : "", options.address.c_str(), v6 ? "]" : "", server->port(), workers,
         options.db.c_str(), options.web.empty() ? "" : ", page from ", options.web.c_str());
     int signal_number = 0;
     sigwait(&stop, &signal_number);
@@ -83,6 +98,7 @@ int main(int argc, char** argv) {
                  signal_number == SIGTERM ? "SIGTERM" : "SIGINT");
     server->stop(limits::kShutdownGrace);
     server.reset();
+    board.reset();
     store.reset();
     std::fprintf(stderr, "velmora-server: stopped\n");
     return 0;

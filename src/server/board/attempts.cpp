@@ -1,0 +1,174 @@
+#include "server/board/attempts.h"
+
+#include <cstdio>
+
+#include "replay/record_counts.h"
+#include "server/board/dealer.h"
+#include "server/board/names.h"
+#include "server/limits.h"
+
+namespace {
+
+AttemptReply refused(Refusal kind, const std::string& reason) {
+    AttemptReply r;
+    r.refused = Refused{kind, reason};
+    return r;
+}
+
+// An attempt no longer live: refused, saying how it stands.
+AttemptReply over_already(const Attempt& a, const std::string& why) {
+    AttemptReply r = standing(a);
+    r.refused = Refused{Refusal::kOutOfTurn, why};
+    return r;
+}
+
+}  // namespace
+
+AttemptReply standing(const Attempt& a) {
+    AttemptReply r;
+    r.state = a.state;
+    r.reason = a.reason;
+    r.ticks = a.ticks;
+    r.batches = a.batches;
+    return r;
+}
+
+Attempts::Attempts(Store& s, Players& p, const Rules& r)
+    : store(s),
+      players(p),
+      rules(r),
+      secret(s.secret(random_hex(32))),
+      verifiers(r.verifiers, limits::kLiveQueue, limits::kVerifierNice) {}
+
+Dealt Attempts::create(const AttemptAsked& asked, const std::string& client) {
+    Dealt dealt;
+    Attempt& a = dealt.attempt;
+    const std::optional<Board> board = board_named(asked.board);
+    if (!board || *board == Board::kUploaded) {
+        dealt.refused = Refused{Refusal::kMalformed, "the board is \"open\" or \"daily\""};
+        return dealt;
+    }
+    a.board = *board;
+    std::string why;
+    const std::optional<std::string> name = valid_name(asked.name, why);
+    if (!name) {
+        dealt.refused = Refused{Refusal::kMalformed, why};
+        return dealt;
+    }
+    if (Refused refused = players.admit(*name, asked.key)) {
+        dealt.refused = refused;
+        return dealt;
+    }
+    const long long now = now_micros();
+    const std::string today = utc_day(now);
+    a.day = asked.day;
+    if (a.board == Board::kOpen && !a.day.empty()) {
+        dealt.refused = Refused{Refusal::kMalformed, "only the daily board has days"};
+        return dealt;
+    }
+    if (a.board == Board::kDaily) {
+        a.day = a.day.empty() ? today : a.day;
+        if (!valid_day(a.day)) {
+            dealt.refused = Refused{Refusal::kMalformed, "a day is written YYYY-MM-DD"};
+            return dealt;
+        }
+        if (a.day > today) {
+            dealt.refused = Refused{Refusal::kUnrankable,
+                                    "the daily challenge of " + a.day + " is not dealt yet"};
+            return dealt;
+        }
+    }
+    if (store.live_attempts(client) >= limits::kLiveAttemptsPerAddress) {
+        dealt.refused = Refused{Refusal::kTooMany,
+                                "more than " + std::to_string(limits::kLiveAttemptsPerAddress) +
+                                    " ranked games are live from this address: end one"};
+        return dealt;
+    }
+    dealt.token = random_hex(limits::kTokenBytes);
+    a.token_hash = content_hash(dealt.token);
+    a.seed = a.board == Board::kOpen ? random_seed() : daily_seed(secret, a.day);
+    a.name = *name;
+    a.player = name_key(*name);
+    a.client = client;
+    a.ranked = a.board == Board::kOpen || a.day == today;
+    a.reason = a.ranked ? "" : "a past day's challenge plays unranked";
+    a.started = now;
+    a = store.add_attempt(a);
+    return dealt;
+}
+
+AttemptReply Attempts::batch(long long id, int n, const std::string& token,
+                             const std::string& lines) {
+    const std::optional<Attempt> found = store.attempt(id);
+    if (!found) {
+        return refused(Refusal::kNotFound, "no such attempt");
+    }
+    const Attempt& a = *found;
+    if (token.empty() || !same_hash(content_hash(token), a.token_hash)) {
+        return refused(Refusal::kWrongToken, "the token does not match this attempt");
+    }
+    if (a.state != AttemptState::kLive) {
+        return over_already(a, std::string("the attempt has ended (") + name_of(a.state) + ")");
+    }
+    if (n < a.batches) {  // a retry of one kept already
+        return standing(a);
+    }
+    if (n > a.batches) {
+        AttemptReply out = refused(Refusal::kOutOfTurn, "batch " + std::to_string(n) +
+                                                            " out of order: the next is " +
+                                                            std::to_string(a.batches));
+        out.expected = a.batches;
+        return out;
+    }
+    const long long now = now_micros();
+    const RecordCounts counts = count_records(lines);
+    const long long ticks = a.ticks + counts.ticks;
+    const std::string late = timing_fault(a, ticks, now);
+    if (!late.empty()) {
+        forget(id);
+        return ended(a, n, lines, LiveGame::Step{LiveGame::State::kRefused, late, Outcome{}}, ticks,
+                     now);
+    }
+    if (!store.add_batch(id, n, lines, now, ticks)) {
+        forget(id);  // another server, or a retry, got there first
+        const std::optional<Attempt> now_is = store.attempt(id);
+        return now_is ? over_already(*now_is, "the batch was taken meanwhile")
+                      : refused(Refusal::kNotFound, "no such attempt");
+    }
+    if (counts.overs + counts.ends > 0) {
+        // Its GAME OVER is answered with its rank: once every batch is played.
+        AttemptReply waits;
+        waits.settle = [this, a, n] { return settle(a, n); };
+        return waits;
+    }
+    // Played on the verifiers, which yield to the threads that answer; here if they are full.
+    const auto play = [this, a, n, lines] { verify(a, n, lines); };
+    if (rules.verifiers == 0 || !verifiers.submit(play)) {
+        play();
+    }
+    AttemptReply kept;
+    kept.ticks = ticks;
+    kept.batches = n + 1;
+    kept.lag_ms = (now - a.started) / 1000 - ticks * kTickMs;
+    return kept;
+}
+
+std::string Attempts::timing_fault(const Attempt& a, long long ticks, long long now) const {
+    const long long elapsed = (now - a.started) / 1000;
+    const long long played = ticks * kTickMs;
+    const long long silent = (now - a.seen) / 1000;
+    if (silent > rules.bound_ms) {
+        return "nothing came for " + std::to_string(silent / 1000) + " s, past the " +
+               std::to_string(rules.bound_ms / 1000) + " s a ranked game's inputs may be held up";
+    }
+    if (played - rules.ahead_ms > elapsed) {
+        return "the inputs came faster than real time: tick " + std::to_string(ticks) + " came " +
+               std::to_string(elapsed) + " ms after the start";
+    }
+    if (elapsed - played > rules.bound_ms) {
+        return "the game fell behind real time by " + std::to_string((elapsed - played) / 1000) +
+               " s, past the " + std::to_string(rules.bound_ms / 1000) +
+               " s a ranked game may pause or lag";
+    }
+    return "";
+}

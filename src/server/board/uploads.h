@@ -1,0 +1,21 @@
+// A recording sent whole (POST /api/v1/games): its name checked (and held by the player's
+// key: players.h), the recording verified (verify.h), kept once per recording and ranked on
+// the uploaded board.
+#pragma once
+
+#include <string>
+
+#include "server/board/players.h"
+#include "server/board/refusal.h"
+#include "server/board/verify.h"
+#include "server/store/store.h"
+
+struct Upload {
+    Refused refused;
+    Verdict verdict;     // the recording's verification, once it was verified
+    Entry entry;         // as kept, when verified
+    bool added = false;  // kept by this upload (not by an earlier one of the same recording)
+};
+
+Upload upload_game(const std::string& raw_name, const std::string& key, const std::string& body,
+                   Store& store, Players& players);

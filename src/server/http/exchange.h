@@ -1,0 +1,49 @@
+// A request as a route's handler sees it, and the answer it makes: a status, a body and its
+// headers. Only the route handlers (routes*.cpp) write statuses and headers.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct Request {
+    std::string method;  // HEAD is answered as GET, without the body
+    std::string path;
+    std::map<std::string, std::string> query;
+    std::string body;
+    std::string token;               // the Authorization header's bearer token, if any
+    std::string client;              // who asked: the address, or behind a proxy the one it names
+    std::string key;                 // the player key (X-Velmora-Key), if any
+    std::vector<std::string> parts;  // what the route's {id} and {name} matched, in order
+
+    // A query value, "" when it is not there.
+    std::string arg(const char* name) const {
+        const auto it = query.find(name);
+        return it == query.end() ? std::string() : it->second;
+    }
+};
+
+struct Answer {
+    Answer() = default;
+    Answer(int status_, std::string body_, std::string content_type_ = "application/json")
+        : status(status_), body(std::move(body_)), content_type(std::move(content_type_)) {}
+
+    int status = 200;
+    std::string body;
+    std::string content_type = "application/json";
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
+// What a handler gives back: an answer now, or one to make on a verification worker while the
+// connection waits (a game's settling: its rank once every batch is played).
+struct Reply {
+    Reply(Answer now_) : now(std::move(now_)) {}
+    explicit Reply(std::function<Answer()> job) : later(std::move(job)) {}
+    Answer now;
+    std::function<Answer()> later;
+};
+
+// {"error": message} with `status`.
+Answer error_answer(int status, const std::string& message);

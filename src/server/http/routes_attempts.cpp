@@ -1,0 +1,134 @@
+// Live attempts' handlers: an attempt dealt, shown, and its batches taken, each the board's
+// reply written as a status and JSON.
+#include <nlohmann/json.hpp>
+
+#include "cli/option_table.h"
+#include "server/http/answers.h"
+#include "server/http/json.h"
+#include "server/http/routes.h"
+#include "server/limits.h"
+
+namespace {
+
+std::string attempt_json(const Attempt& a) {
+    JsonObject o;
+    o.add("attempt", a.id).add("board", name_of(a.board));
+    if (a.board == Board::kDaily) {
+        o.add("day", a.day);
+    }
+    o.add("name", a.name).add("state", name_of(a.state)).add_bool("ranked", a.ranked);
+    o.add("reason", a.reason).add("ticks", a.ticks).add("batches", a.batches);
+    if (a.state != AttemptState::kLive) {
+        o.add("seed", static_cast<long long>(a.seed));
+    }
+    if (a.game != 0) {
+        o.add("game", a.game);
+    }
+    return o.text();
+}
+
+// A field of a JSON object as text; "" if it is missing or not a string.
+std::string text_field(const nlohmann::json& o, const char* key) {
+    const auto it = o.find(key);
+    return it != o.end() && it->is_string() ? it->get<std::string>() : "";
+}
+
+Answer created(const Request& request, Leaderboard& board) {
+    const nlohmann::json asked = nlohmann::json::parse(request.body, nullptr, false);
+    if (!asked.is_object()) {
+        return error_answer(400,
+                            "an attempt is asked for with a JSON object, such as "
+                            "{\"board\": \"open\", \"name\": \"Ana\"}");
+    }
+    const Dealt dealt =
+        board.attempts.create(AttemptAsked{text_field(asked, "board"), text_field(asked, "name"),
+                                           text_field(asked, "key"), text_field(asked, "day")},
+                              request.client);
+    if (dealt.refused) {
+        return refusal_answer(dealt.refused);
+    }
+    const Attempt& a = dealt.attempt;
+    JsonObject o;
+    o.add("attempt", a.id).add("seed", static_cast<long long>(a.seed));
+    o.add("board", name_of(a.board));
+    if (a.board == Board::kDaily) {
+        o.add("day", a.day);
+    }
+    o.add("token", dealt.token).add_bool("ranked", a.ranked).add("reason", a.reason);
+    o.add("tick_ms", kTickMs).add("bound_ms", board.attempts.rules_kept().bound_ms);
+    o.add("batch_ms", limits::kBatchEveryMs);
+    return Answer{201, o.text()};
+}
+
+// Where an attempt stands after a batch: live on; ended (ranked, played, quit, refused); or a
+// request of it refused.
+Answer batch_answer(const AttemptReply& r) {
+    if (r.refused.kind == Refusal::kOutOfTurn && r.expected) {
+        return Answer{
+            409, JsonObject().add("error", r.refused.reason).add("expected", *r.expected).text()};
+    }
+    if (r.refused.kind == Refusal::kOutOfTurn) {
+        return Answer{409, JsonObject()
+                               .add("error", r.refused.reason)
+                               .add("state", name_of(r.state))
+                               .add("reason", r.reason)
+                               .text()};
+    }
+    if (r.refused) {
+        return refusal_answer(r.refused);
+    }
+    JsonObject o;
+    o.add("state", name_of(r.state));
+    if (r.state == AttemptState::kLive) {
+        o.add("ticks", r.ticks).add("batches", r.batches);
+        if (r.lag_ms) {
+            o.add("lag_ms", *r.lag_ms);
+        }
+        return Answer{200, o.text()};
+    }
+    o.add("reason", r.reason).add("ticks", r.ticks);
+    if (r.outcome) {
+        o.add("score", r.outcome->score).add("level", r.outcome->level);
+        o.add("lives", r.outcome->lives);
+    }
+    if (r.entry) {
+        o.add("game", r.entry->id).add("rank", r.entry->rank).add("board", name_of(r.entry->board));
+        o.add("day", r.entry->day);
+    }
+    return Answer{r.state == AttemptState::kRefused ? 422 : 200, o.text()};
+}
+
+Reply taken(const Request& request, Leaderboard& board) {
+    const std::optional<long long> id = whole_number(request.parts[0], 1, kLargestId);
+    if (!id) {
+        return error_answer(404, "no such attempt");
+    }
+    const std::optional<long long> n = whole_number(request.arg("batch"), 0, 999999999);
+    if (!n) {
+        return error_answer(400, "a batch is numbered from 0: ?batch=N");
+    }
+    const AttemptReply reply =
+        board.attempts.batch(*id, static_cast<int>(*n), request.token, request.body);
+    if (reply.settle) {
+        const std::function<AttemptReply()> settle = reply.settle;
+        return Reply([settle] { return batch_answer(settle()); });
+    }
+    return batch_answer(reply);
+}
+
+}  // namespace
+
+void Routes::attempts(Leaderboard& board) {
+    using R = Route::Runs;
+    Leaderboard* b = &board;
+    rows.push_back({"POST", "/api/v1/attempts", limits::kMaxBatch, false, R::kAtOnce,
+                    [b](const Request& r) { return Reply(created(r, *b)); }});
+    rows.push_back(
+        {"GET", "/api/v1/attempts/{id}", 0, false, R::kAtOnce, [b](const Request& r) -> Reply {
+             const std::optional<long long> id = whole_number(r.parts[0], 1, kLargestId);
+             const std::optional<Attempt> a = id ? b->attempts.show(*id) : std::nullopt;
+             return a ? Answer{200, attempt_json(*a)} : error_answer(404, "no such attempt");
+         }});
+    rows.push_back({"POST", "/api/v1/attempts/{id}/records", limits::kMaxBatch, false, R::kAtOnce,
+                    [b](const Request& r) { return taken(r, *b); }});
+}

@@ -1,0 +1,191 @@
+// Where the leaderboard keeps its games and its live attempts: one schema on either database
+// (sql.h), created and migrated by the server, every statement prepared, every write one
+// transaction, a few connections for the server's threads to share.
+//
+// Games sit on boards: "open" and "daily" take the games played live against the seeds the
+// server dealt (the daily one a board a day), "uploaded" the recordings sent whole.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "server/store/sql.h"
+
+// The boards a game may sit on: the games played live against the seeds the server dealt
+// (open; daily, a board a day), and the recordings sent whole (uploaded).
+enum class Board { kOpen, kDaily, kUploaded };
+// How far an attempt has come: live while its batches come; then ranked on its board, played
+// (verified, unranked), quit (left before GAME OVER), refused, or expired (silent too long).
+enum class AttemptState { kLive, kRanked, kPlayed, kQuit, kRefused, kExpired };
+
+// Each as the database and the API write it ("open", "live"), and back.
+const char* name_of(Board board);
+const char* name_of(AttemptState state);
+std::optional<Board> board_named(const std::string& name);
+std::optional<AttemptState> state_named(const std::string& name);
+
+// A game as a board holds it.
+struct Entry {
+    long long id = 0;
+    std::string name;
+    int score = 0;
+    int level = 0;
+    int lives = 0;
+    long long ticks = 0;    // of the ranked game
+    std::string submitted;  // UTC, "2026-12-07T20:11:03.123456Z"
+    long long rank = 0;     // on its board: 1 for the best (higher score, fewer ticks, earlier)
+    Board board = Board::kUploaded;
+    std::string day;      // the daily board's day, "2026-12-08"; "" on the others
+    bool hidden = false;  // by an operator: on no board, its recording kept
+};
+
+// A verified game to keep.
+struct NewGame {
+    std::string content_hash;  // SHA-256 of the recording, in hex: one row per recording
+    std::string name;
+    std::string name_key;  // the name as names are told apart (board/names.h)
+    int score;
+    int level;
+    int lives;
+    long long ticks;
+    std::string submitted;
+    std::string recording;
+    Board board = Board::kUploaded;
+    std::string day = "";
+};
+
+// An attempt to play a ranked game, as the server dealt it and as far as it has come.
+struct Attempt {
+    long long id = 0;
+    std::string token_hash;      // SHA-256 of the token its client holds
+    Board board = Board::kOpen;  // open or daily
+    std::string day;             // the daily board's day
+    unsigned seed = 0;
+    std::string name;
+    std::string player;   // who plays: the daily board ranks one attempt a day of each
+    std::string client;   // the address it came from
+    bool ranked = false;  // it goes to its board when it ends; else it plays unranked
+    AttemptState state = AttemptState::kLive;
+    std::string reason;     // why it is not ranked, once it is not
+    long long started = 0;  // microseconds since the epoch, on the server's clock
+    long long seen = 0;     // when its last batch came
+    int batches = 0;        // kept so far
+    long long ticks = 0;    // played so far
+    long long game = 0;     // the game it ranked, once it has
+};
+
+// A name as the board holds it.
+struct Player {
+    std::string name_key;  // the name as names are told apart (names.h)
+    std::string name;      // as it was first written
+    std::string key_hash;  // the slow hash of its player's key; "" when nobody holds it
+    bool banned = false;
+    std::string since;
+};
+
+// One thing an operator did.
+struct LogEntry {
+    long long id = 0;
+    std::string at;      // UTC
+    std::string who;     // the operator: a login name, or "http:ADDRESS"
+    std::string action;  // hide, unhide, ban, release
+    std::string target;  // the game's number or the name
+    std::string reason;
+};
+
+class Store {
+  public:
+    explicit Store(std::unique_ptr<SqlPool> pool);
+
+    // Keeps `game` unless a recording with its content is kept already (on any server):
+    // either way the entry as kept, and whether this call added it.
+    std::pair<Entry, bool> add(const NewGame& game);
+    std::optional<Entry> entry(long long id);
+    std::optional<std::string> recording(long long id);
+    // Games on a board in all.
+    long long total(Board board = Board::kUploaded, const std::string& day = "");
+    // `limit` entries of a board from rank offset + 1 on, best first.
+    std::vector<Entry> page(int limit, long long offset, Board board = Board::kUploaded,
+                            const std::string& day = "");
+    // Whether the database answers.
+    bool healthy();
+    // The database's housekeeping (sql.h), from a thread of its own.
+    void tidy();
+
+    // The server's secret (the daily seeds come from it): made by whichever server asks first,
+    // the same for every server after.
+    std::string secret(const std::string& made_if_none);
+    // Keeps a new attempt; on the daily board it is ranked only if it is the player's first
+    // ranked attempt of its day. The attempt as kept.
+    Attempt add_attempt(const Attempt& attempt);
+    std::optional<Attempt> attempt(long long id);
+    // Attempts still live from one address; from all.
+    long long live_attempts(const std::string& client);
+    long long live_attempts();
+    // The bodies of batches from..to-1 of an attempt, in order.
+    std::vector<std::string> batches(long long id, int from, int to);
+    // Keeps the next batch of a live attempt with how far it has come; false if the attempt is
+    // no longer live or that batch is kept already (by another server, or a retry).
+    bool add_batch(long long id, int batch, const std::string& body, long long seen,
+                   long long ticks);
+    // Ends a live attempt, with batch `batch` if `body` holds one: its `state` and `reason`,
+    // and for a ranked one its game on its board, the recording made of its batches (`game`'s
+    // own is not used), whose entry goes to `ranked`. False if the attempt was no longer live
+    // (or that batch kept already); its batches go either way.
+    struct Ending {
+        AttemptState state;
+        std::string reason;
+        long long seen;
+        long long ticks;
+        const NewGame* game;  // null unless it ranks
+    };
+    bool end_attempt(long long id, int batch, const std::string& body, const Ending& ending,
+                     Entry* ranked);
+    // Attempts live but unheard since `seen_before` expire, with `reason`; how many did.
+    long long expire_attempts(long long seen_before, const std::string& reason);
+
+    // The holder of a name, if anyone holds it or it is banned.
+    std::optional<Player> player(const std::string& name_key);
+    // Holds the name for the key whose slow hash is `key_hash`, unless another key holds it
+    // already: the name as held then.
+    Player hold_name(const std::string& name_key, const std::string& name,
+                     const std::string& key_hash);
+
+    // What operators do, each written to the log with who did it and why. The games (hidden
+    // ones too) newest first, of a board and a name when given, from a day on.
+    std::vector<Entry> list_games(const std::string& board, const std::string& name_key,
+                                  const std::string& since, int limit);
+    // Takes a game off its board, its recording kept, or puts it back; false if there is no
+    // such game or it is so already.
+    bool hide(long long game, bool hidden, const std::string& who, const std::string& reason);
+    // Refuses the name any new game and hides its games; how many it hid.
+    long long ban(const std::string& name_key, const std::string& name, const std::string& who,
+                  const std::string& reason);
+    // Frees a name for a new key (a ban stays); false if nobody held it.
+    bool release(const std::string& name_key, const std::string& who, const std::string& reason);
+    std::vector<LogEntry> admin_log(int limit);
+
+  private:
+    long long rank_of(SqlConnection& c, const Entry& e);
+    std::optional<Entry> entry_on(SqlConnection& c, const std::string& where,
+                                  const SqlValue& value);
+    std::pair<long long, bool> insert_game(SqlConnection& c, const NewGame& game,
+                                           const std::string& recording);
+    void note(SqlConnection& c, const std::string& who, const std::string& action,
+              const std::string& target, const std::string& reason);
+
+    std::unique_ptr<SqlPool> pool;
+};
+
+// "sqlite:PATH" or "postgresql://USER@HOST:PORT/DB" (anything libpq takes after
+// "postgresql://"), with `connections` connections, its schema made or brought up to date.
+// Null, with `error`, if it cannot be opened or its schema made.
+std::unique_ptr<Store> open_store(const std::string& url, int connections, std::string& error);
+
+// SHA-256 of `bytes`, 64 lowercase hex digits.
+std::string content_hash(const std::string& bytes);
+// Now, as the table writes it.
+std::string utc_now();
