@@ -92,11 +92,4 @@ TEST(Asteroid, MassSetBeforeTheFirstStepScalesThePush) {
     EXPECT_EQ(rock.get_diameter(), 0.2f);
 }
 
-TEST(Asteroid, KeepsTheScoreItIsGiven) {
-    Vector push{0, 0};
-    Asteroid rock(0, 0, 0.1f, &push);
-    rock.set_score(-3);
-    EXPECT_EQ(rock.get_score(), -3);
-}
-
 }  // namespace

@@ -162,12 +162,6 @@ TEST_F(World, ShipShotFiresLightRedFromTheShipWithItsVelocity) {
     EXPECT_EQ(bullets().size(), 1u);
 }
 
-TEST_F(World, GetAsteroidsIsACopy) {
-    std::list<Asteroid*> copy = world.get_asteroids();
-    copy.clear();
-    EXPECT_EQ(world.get_asteroids().size(), 2u);
-}
-
 // --- Schedules and particles -----------------------------------------------------------------
 
 TEST_F(World, PlainInvaderInStepOneAimedInStep301) {
