@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "geometry/segment_probe.h"
@@ -86,23 +87,11 @@ class Shape {
         sink.add(velocity.y);
     }
 
-    // Every field of it, in one order both ways: written out, or read back in (a saved game,
-    // game/snapshot.h, whose `IO` does the bytes).
-    // Its collision box and its angle's cosine and sine are left out: they are what the next
-    // draw works out again, and until then a body without a box is tested edge by edge, to the
-    // same answer.
-    template <typename IO>
-    void save(IO& out) const {
-        fields(*this, out);
-    }
-    template <typename IO>
-    void restore(IO& in) {
-        fields(*this, in);
-        box_valid = false;
-        turned_angle_bits = 0x7fc00000u;
-    }
-
-  private:
+    // Every field of a body, in one order both ways: `io` writes them out of a const one, or
+    // reads them into another (a saved game: game/snapshot.h, whose `IO` does the bytes); each
+    // object lists its own after these. Its collision box and its angle's cosine and sine are
+    // left out: they are what the next draw works out again, and until then a body read back
+    // has no box and is tested edge by edge, to the same answer.
     template <typename Self, typename IO>
     static void fields(Self& s, IO& io) {
         io.model(s.points);
@@ -119,8 +108,13 @@ class Shape {
         io.field(s.g);
         io.field(s.b);
         io.field(s.draw_mode);
+        if constexpr (!std::is_const_v<Self>) {
+            s.box_valid = false;
+            s.turned_angle_bits = 0x7fc00000u;
+        }
     }
 
+  private:
     // The world outline and its box rebuilt, and its vertices sent to GL when kSend.
     template <bool kSend>
     void build_outline();

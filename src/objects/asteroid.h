@@ -24,26 +24,15 @@ class Asteroid : public Shape {
         sink.add(diameter);
     }
 
-    // Every field of it, in one order both ways: written out, or read back in (a saved game,
-    // game/snapshot.h, whose `IO` does the bytes).
-    template <typename IO>
-    void save(IO& out) const {
-        Shape::save(out);
-        fields(*this, out);
-    }
-    template <typename IO>
-    void restore(IO& in) {
-        Shape::restore(in);
-        fields(*this, in);
-    }
-
-  private:
+    // Every field, the body's first (Shape::fields), in one order both ways.
     template <typename Self, typename IO>
     static void fields(Self& s, IO& io) {
+        Shape::fields(s, io);
         io.field(s.score);
         io.field(s.diameter);
     }
 
+  private:
     int score;
     float diameter;
 };

@@ -37,22 +37,11 @@ class Invader : public Shape {
         sink.add(radius);
     }
 
-    // Every field of it but the two pointers, which its world sets, in one order both ways:
-    // written out, or read back in (a saved game, game/snapshot.h, whose `IO` does the bytes).
-    template <typename IO>
-    void save(IO& out) const {
-        Shape::save(out);
-        fields(*this, out);
-    }
-    template <typename IO>
-    void restore(IO& in) {
-        Shape::restore(in);
-        fields(*this, in);
-    }
-
-  private:
+    // Every field but the two pointers, which its world sets, the body's first
+    // (Shape::fields), in one order both ways.
     template <typename Self, typename IO>
     static void fields(Self& s, IO& io) {
+        Shape::fields(s, io);
         io.field(s.fire_period);
         io.field(s.fire_count);
         io.field(s.sides);
@@ -64,6 +53,7 @@ class Invader : public Shape {
         io.field(s.score);
     }
 
+  private:
     int fire_period;
     int fire_count;  // ticks since the last shot
     int sides;

@@ -19,26 +19,15 @@ class Particle : public Shape {
         visit_motion(sink);
     }
 
-    // Every field of it, in one order both ways: written out, or read back in (a saved game,
-    // game/snapshot.h, whose `IO` does the bytes).
-    template <typename IO>
-    void save(IO& out) const {
-        Shape::save(out);
-        fields(*this, out);
-    }
-    template <typename IO>
-    void restore(IO& in) {
-        Shape::restore(in);
-        fields(*this, in);
-    }
-
-  private:
+    // Every field, the body's first (Shape::fields), in one order both ways.
     template <typename Self, typename IO>
     static void fields(Self& s, IO& io) {
+        Shape::fields(s, io);
         io.field(s.home_x);
         io.field(s.home_y);
     }
 
+  private:
     float home_x;
     float home_y;
 };

@@ -42,28 +42,17 @@ class Ship : public Shape {
         sink.add(blink_count);
     }
 
-    // Every field of it, in one order both ways: written out, or read back in (a saved game,
-    // game/snapshot.h, whose `IO` does the bytes).
-    template <typename IO>
-    void save(IO& out) const {
-        Shape::save(out);
-        fields(*this, out);
-    }
-    template <typename IO>
-    void restore(IO& in) {
-        Shape::restore(in);
-        fields(*this, in);
-    }
-
-  private:
+    // Every field, the body's first (Shape::fields), in one order both ways.
     template <typename Self, typename IO>
     static void fields(Self& s, IO& io) {
+        Shape::fields(s, io);
         io.field(s.size);
         io.field(s.thrust);
         io.field(s.state);
         io.field(s.blink_count);
     }
 
+  private:
     // The blink's count and state for one draw; whether the ship shows in it.
     bool shows_in_this_draw();
 

@@ -5,6 +5,7 @@
 
 #include <list>
 #include <memory>
+#include <utility>
 
 #include "objects/asteroid.h"
 #include "objects/bullet.h"
@@ -200,50 +201,50 @@ void UniverseG::fields(Self& w, IO& io) {
 template <typename IO>
 void UniverseG::save(IO& out) const {
     fields(*this, out);
-    ship->save(out);
+    Ship::fields(std::as_const(*ship), out);
     out.count(asteroids.size());
     for (const auto& rock : asteroids) {
-        rock->save(out);
+        Asteroid::fields(std::as_const(*rock), out);
     }
     out.count(bullets.size());
     for (const auto& bullet : bullets) {
-        bullet->save(out);
+        Bullet::fields(std::as_const(*bullet), out);
     }
     out.count(invaders.size());
     for (const auto& invader : invaders) {
         out.flag(invader->target != nullptr);
-        invader->save(out);
+        Invader::fields(std::as_const(*invader), out);
     }
     out.count(particles.size());
     for (const auto& particle : particles) {
-        particle->save(out);
+        Particle::fields(std::as_const(*particle), out);
     }
 }
 
 template <typename IO>
 void UniverseG::restore(IO& in) {
     fields(*this, in);
-    ship->restore(in);
+    Ship::fields(*ship, in);
     Vector no_push{0, 0};
     invaders.clear();
     asteroids.clear();
     for (size_t n = in.count(); n > 0; --n) {
         asteroids.push_back(std::make_unique<Asteroid>(0.0f, 0.0f, 0.0f, &no_push));
-        asteroids.back()->restore(in);
+        Asteroid::fields(*asteroids.back(), in);
     }
     bullets.clear();
     for (size_t n = in.count(); n > 0; --n) {
         bullets.push_back(std::make_unique<Bullet>(0.0f, 0.0f, &no_push, Bullet::kFromShip));
-        bullets.back()->restore(in);
+        Bullet::fields(*bullets.back(), in);
     }
     for (size_t n = in.count(); n > 0; --n) {
         invaders.push_back(std::make_unique<Invader>(0.0f, 0.0f, &bullets, 0.0f));
         invaders.back()->target = in.flag() ? ship.get() : nullptr;
-        invaders.back()->restore(in);
+        Invader::fields(*invaders.back(), in);
     }
     particles.clear();
     for (size_t n = in.count(); n > 0; --n) {
         particles.push_back(std::make_unique<Particle>(0.0f, 0.0f, 1.0f, 0.0f));
-        particles.back()->restore(in);
+        Particle::fields(*particles.back(), in);
     }
 }

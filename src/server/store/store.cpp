@@ -12,7 +12,9 @@ namespace {
 
 constexpr long long kMigrationLock = 0x76656c6d6f7261;  // "velmora"
 
-Entry entry_of(const SqlRow& r) {
+}  // namespace
+
+Entry Store::entry_of(const SqlRow& r) {
     Entry e;
     e.id = whole(r[0]);
     e.name = r[1];
@@ -26,6 +28,8 @@ Entry entry_of(const SqlRow& r) {
     e.hidden = whole(r[9]) != 0;
     return e;
 }
+
+namespace {
 
 // The schema, made or brought up to date, in one transaction.
 void migrate(SqlConnection& c) {

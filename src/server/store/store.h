@@ -169,6 +169,8 @@ class Store {
     std::vector<LogEntry> admin_log(int limit);
 
   private:
+    // A row of schema::kColumns.
+    static Entry entry_of(const SqlRow& row);
     long long rank_of(SqlConnection& c, const Entry& e);
     std::optional<Entry> entry_on(SqlConnection& c, const std::string& where,
                                   const SqlValue& value);

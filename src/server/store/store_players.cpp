@@ -62,18 +62,7 @@ std::vector<Entry> Store::list_games(const std::string& board, const std::string
                     " FROM games WHERE ($1 = '' OR board = $1) AND ($2 = '' OR name_key = $2)"
                     " AND submitted >= $3 ORDER BY id DESC LIMIT $4",
                 {board, name_key, since, limit})) {
-        Entry e;
-        e.id = whole(r[0]);
-        e.name = r[1];
-        e.score = static_cast<int>(whole(r[2]));
-        e.level = static_cast<int>(whole(r[3]));
-        e.lives = static_cast<int>(whole(r[4]));
-        e.ticks = whole(r[5]);
-        e.submitted = r[6];
-        e.board = board_named(r[7]).value_or(Board::kUploaded);
-        e.day = r[8];
-        e.hidden = whole(r[9]) != 0;
-        out.push_back(e);
+        out.push_back(entry_of(r));
     }
     return out;
 }
