@@ -41,6 +41,7 @@
       game = {
         id: dealt.attempt, token: dealt.token, bound: dealt.bound_ms, dealt: performance.now(),
         batch: 0, sent: 0, lines: null, busy: false, ticks: 0, done: false, since: performance.now(),
+        credit: dealt.credit_ms || 0, answered: performance.now(),
         label: dealt.board === 'daily' ? 'daily challenge ' + dealt.day : 'open board',
       };
       V.play(dealt.seed);
@@ -51,7 +52,26 @@
     });
   };
 
-  // The next batch: the whole lines since the last, fixed once sent until the server has it.
+  // The lines a batch may bring from `from` on: the server takes no more play than the time
+  // since the last batch and its credit (each tick 50 ms), so a backlog after a stall goes over
+  // several batches. The end of the whole lines, or of the last tick that fits.
+  var paced = function (text, from, whole, budget) {
+    var play = 50, cut = from, ticked = false;
+    for (var at = from; at < whole; at = text.indexOf('\n', at) + 1) {
+      if (text.startsWith('t ', at)) {
+        if (ticked && play + 50 > budget) {
+          break;
+        }
+        play += ticked ? 50 : 0;
+        ticked = true;
+      }
+      cut = text.indexOf('\n', at) + 1;
+    }
+    return cut;
+  };
+
+  // The next batch: the whole lines since the last, as far as the server takes them at once,
+  // fixed once sent until the server has it.
   var send = function () {
     if (!game || game.done || game.busy) {
       return;
@@ -59,8 +79,13 @@
     if (game.lines === null) {
       var text = V.recorded();
       var whole = text.lastIndexOf('\n') + 1;
-      game.lines = text.slice(game.sent, whole);
-      game.upTo = whole;
+      var budget = game.credit + (performance.now() - game.answered) - 250;  // the network's
+      if (budget < 50) {
+        return;
+      }
+      var upTo = paced(text, game.sent, whole, budget);
+      game.lines = text.slice(game.sent, upTo);
+      game.upTo = upTo;
     }
     var sending = game;
     sending.busy = true;
@@ -80,6 +105,8 @@
         sending.batch += 1;
         sending.since = performance.now();
         if (body.state === 'live') {
+          sending.answered = performance.now();
+          sending.credit = body.credit_ms || 0;
           return;
         }
         if (body.state === 'ranked') {

@@ -8,10 +8,11 @@
 
 namespace {
 
-constexpr long kDealSeconds = 10;        // to deal an attempt
-constexpr long kBatchSeconds = 10;       // to take a batch
-constexpr long long kRetryMs = 500;      // between two tries of a batch the network lost
-constexpr long long kLastWordMs = 4000;  // for the last batch, once the program ends
+constexpr long kDealSeconds = 10;           // to deal an attempt
+constexpr long kBatchSeconds = 10;          // to take a batch
+constexpr long long kRetryMs = 500;         // between two tries of a batch the network lost
+constexpr long long kLastWordMs = 4000;     // for the last batch, once the program ends
+constexpr long long kPacingMarginMs = 250;  // the network's, in what the server counts
 
 long long steady_ms() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -67,13 +68,14 @@ std::unique_ptr<RankedClient> RankedClient::deal(const std::string& server, bool
     if (dealt.contains("ranked") && dealt["ranked"].is_boolean() && !dealt["ranked"]) {
         board += " (unranked: " + text_of(dealt, "reason") + ")";
     }
-    return std::unique_ptr<RankedClient>(new RankedClient(
-        server, std::to_string(number_of(dealt, "attempt")), text_of(dealt, "token"),
-        static_cast<unsigned>(number_of(dealt, "seed")), board, number_of(dealt, "bound_ms")));
+    return std::unique_ptr<RankedClient>(
+        new RankedClient(server, std::to_string(number_of(dealt, "attempt")),
+                         text_of(dealt, "token"), static_cast<unsigned>(number_of(dealt, "seed")),
+                         board, number_of(dealt, "bound_ms"), number_of(dealt, "credit_ms")));
 }
 
 RankedClient::RankedClient(std::string server_, std::string attempt_, std::string token_,
-                           unsigned seed_, std::string board_, long long bound_)
+                           unsigned seed_, std::string board_, long long bound_, long long credit)
     : server(std::move(server_)),
       attempt(std::move(attempt_)),
       token(std::move(token_)),
@@ -81,6 +83,8 @@ RankedClient::RankedClient(std::string server_, std::string attempt_, std::strin
       board(std::move(board_)),
       bound_ms(bound_),
       dealt_at(steady_ms()),
+      credit_ms(credit),
+      answered_at(dealt_at),
       sender([this] { send_batches(); }) {}
 
 void RankedClient::close() {
@@ -119,16 +123,46 @@ void RankedClient::update(const std::string& recording) {
     }
 }
 
+// The lines of `pending` a batch may bring within `budget_ms` of play (each tick 50 ms, a batch
+// without one as if it had one): the server takes no more than the time since the last batch
+// and its credit, so a backlog (after a stall) goes over several batches.
+std::string paced(std::string& pending, long long budget_ms) {
+    long long play = kTickMs;
+    size_t cut = 0;
+    for (size_t at = 0; at < pending.size(); at = pending.find('\n', at) + 1) {
+        if (pending.compare(at, 2, "t ") == 0) {
+            if (cut > 0 && play + kTickMs > budget_ms) {
+                break;
+            }
+            play += cut > 0 ? kTickMs : 0;
+        }
+        cut = pending.find('\n', at) + 1;
+    }
+    std::string lines = pending.substr(0, cut);
+    pending.erase(0, cut);
+    return lines;
+}
+
 void RankedClient::send_batches() {
+    bool held_back = false;  // the last batch left lines for the next
     for (int batch = 0;; ++batch) {
         std::unique_lock<std::mutex> lock(mutex);
-        wake.wait_for(lock, std::chrono::milliseconds(1000),
-                      [this] { return stopping || (complete && !pending.empty()); });
+        wake.wait_for(lock, std::chrono::milliseconds(1000), [this, held_back] {
+            return stopping || (complete && !pending.empty() && !held_back);
+        });
         if (over || (stopping && pending.empty())) {
             return;
         }
-        const std::string lines = std::move(pending);
-        pending.clear();
+        // A margin for the network: the server counts from when batches arrive.
+        const long long budget = credit_ms + (steady_ms() - answered_at) - kPacingMarginMs;
+        if (budget < kTickMs) {
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs - budget));
+            --batch;
+            continue;
+        }
+        const std::string lines = paced(pending, budget);
+        held_back = !pending.empty();
         lock.unlock();
         // A batch is sent again as it was, however often the network loses it: the server may
         // have kept it before its answer was lost.
@@ -162,6 +196,9 @@ bool RankedClient::send(int batch, const std::string& lines) {
     const nlohmann::json answer = parsed(reply.body);
     const std::string state = text_of(answer, "state");
     if (reply.status == 200 && state == "live") {
+        std::lock_guard<std::mutex> lock(mutex);
+        answered_at = steady_ms();
+        credit_ms = answer.contains("credit_ms") ? number_of(answer, "credit_ms") : credit_ms;
         return true;
     }
     if (reply.status == 200 && state == "ranked") {

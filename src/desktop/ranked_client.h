@@ -38,7 +38,7 @@ class RankedClient {
 
   private:
     RankedClient(std::string server, std::string attempt, std::string token, unsigned seed,
-                 std::string board, long long bound_ms);
+                 std::string board, long long bound_ms, long long credit_ms);
     void send_batches();
     // Sends one batch; false if the server could not be reached.
     bool send(int batch, const std::string& lines);
@@ -52,6 +52,10 @@ class RankedClient {
     const std::string board;
     const long long bound_ms;
     const long long dealt_at;  // the steady clock, in ms, when the attempt was dealt
+    // The play the server takes in the next batch beyond the time until it comes (its credit),
+    // as of its last answer, and when that came.
+    long long credit_ms;
+    long long answered_at;
 
     mutable std::mutex mutex;
     std::condition_variable wake;

@@ -10,6 +10,7 @@ RecordCounts count_records(const std::string& text) {
         const size_t space = std::min(text.find(' ', at), end);
         const std::string_view word(text.data() + at, space - at);
         ++n.lines;
+        n.headers += word == "velmora-replay" || word == "rand";
         n.ticks += word == "t";
         n.frames += word == "d";
         n.keys += word == "k";

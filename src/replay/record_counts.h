@@ -6,6 +6,7 @@
 
 struct RecordCounts {
     long lines = 0;
+    long headers = 0;  // the format's and the random sequence's lines
     long ticks = 0;
     long frames = 0;
     long keys = 0;

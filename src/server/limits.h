@@ -36,8 +36,19 @@ constexpr int kRetryAfter = 5;
 constexpr int kSubmitRate = 30;
 // Addresses the rate limit remembers; past that the one heard from longest ago is forgotten.
 constexpr size_t kRateAddresses = 100000;
-// Seconds a client may stay idle or slow before it is cut off.
+// Seconds a client may stay idle or slow before it is cut off, and how many times that a whole
+// request may take to come in, however it trickles (one byte every few seconds keeps a
+// connection from being idle); the answer's making does not count.
 constexpr unsigned kConnectionTimeout = 10;  // unless --client-timeout says
+constexpr unsigned kRequestTimeouts = 2;
+// Bytes of request bodies held at once, all requests together: one client's 4 MiB upload is
+// room, thousands of half-sent bodies are not; past it a body is refused with 503.
+constexpr size_t kBodiesInFlight = 32 * 1024 * 1024;
+// Requests at once from one client, as the server counts clients (behind a trusted proxy, the
+// address the proxy names; libmicrohttpd counts the connections of a direct one).
+constexpr int kRequestsPerClient = 64;
+// A request for a ranked game: a small JSON object.
+constexpr size_t kMaxAttemptBody = 4 * 1024;
 // Connections at once, and from one address: the threads stay few, a client cannot take all.
 constexpr unsigned kMaxConnections = 8192;
 constexpr unsigned kConnectionsPerAddress = 64;
@@ -51,13 +62,24 @@ constexpr unsigned kHttpThreads = 4;
 // a few; a script dealing itself thousands of layouts to look through is held to this.
 constexpr long long kLiveAttemptsPerAddress = 16;
 // A batch of a live game: a second of play is under a kilobyte, a minute of it (a client
-// that lost its connection and sends what it held) under 64 KiB.
+// that lost its connection and sends what it held) under 64 KiB; a minute's ticks at most, and
+// for each tick it brings (a batch without one counts as one) at most so many keys (a player on
+// auto-repeat presses a few a tick) and its frame.
 constexpr size_t kMaxBatch = 64 * 1024;
+constexpr long kBatchTicks = 1200;
+constexpr long kBatchKeysPerTick = 20;
 // How often a client sends its batch, and how far a game may run ahead of the server's clock
 // (the client's timer against the server's, one batch's worth of network) before it is taken
 // for a game played faster than real time.
 constexpr long long kBatchEveryMs = 1000;
 constexpr long long kAheadMs = 500;
+// A batch may bring no more play than the time since the last one, and this credit, which
+// fills again as time passes without play (a late batch, a network's hiccup) and never beyond:
+// a game played slowly cannot be made up later by playing it fast.
+constexpr long long kBatchCreditMs = 2000;
+// A batch that ends its game kept and not settled (its settling lost with a server, say) is
+// settled by the housekeeping this long after it came.
+constexpr long long kSettleAfterMs = 2000;
 // How far behind real time a live game may fall: a pause, a network stall, a slow start.
 // Further behind, it is refused (slow motion, a pause past this) unless --lag-bound says.
 constexpr long long kLagBoundMs = 10000;
@@ -68,9 +90,9 @@ constexpr long long kExpiryGraceMs = 5000;
 // that answer (a nice value).
 constexpr size_t kLiveQueue = 8192;
 constexpr int kVerifierNice = 10;
-// Player keys a server remembers having checked, each saving a slow hash's 10 ms: every
-// player of a busy day.
-constexpr size_t kKeysRemembered = 100000;
+// Wrong player keys a minute, from one address and for one name: a player mistyping a code
+// tries a few; a script trying keys against a name is held to this, before any hash is made.
+constexpr int kWrongKeysPerMinute = 10;
 // A token's random bytes: 256 bits, past any guessing.
 constexpr int kTokenBytes = 32;
 // Seconds in-flight requests get to finish once the server is asked to stop.

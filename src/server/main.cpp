@@ -2,6 +2,7 @@
 // number of them can serve one PostgreSQL database behind a proxy (docs/server.md).
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,9 @@
 #include "server/store/store.h"
 
 int main(int argc, char** argv) {
+    // The database holds the daily secret and the players' keys' hash key: every file the
+    // server makes (the database, its log, a backup) is its user's alone from the start.
+    umask(077);
     if (argc > 1 && std::strcmp(argv[1], "admin") == 0) {
         return admin_command(argc - 1, argv + 1, stdout, stderr);
     }
@@ -80,7 +84,7 @@ int main(int argc, char** argv) {
     setup.port = options.port;
     setup.submit_rate = options.submit_rate;
     setup.web_root = options.web;
-    setup.behind_proxy = options.behind_proxy;
+    setup.trusted_proxy = options.trusted_proxy;
     setup.client_timeout = static_cast<unsigned>(options.client_timeout);
     std::unique_ptr<HttpServer> server = HttpServer::start(setup, routes, verifiers, error);
     if (!server) {

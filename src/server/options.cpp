@@ -78,8 +78,10 @@ const OptionTable<ServerOptions>& table() {
                  "verification threads (one a core)");
         t.number("submit-rate", "N", &ServerOptions::submit_rate, 1, 100000, "submission rate",
                  "submissions a minute from one address (30)");
-        t.flag("behind-proxy", &ServerOptions::behind_proxy,
-               "take the client's address from X-Forwarded-For");
+        t.text("trusted-proxy", "ADDR", &ServerOptions::trusted_proxy,
+               "the proxy in front (its address as it connects): from it alone the\n"
+               "client is the last address of X-Forwarded-For, and the limits of\n"
+               "an address count players, not the proxy");
         t.number("client-timeout", "S", &ServerOptions::client_timeout, 1, 3600, "timeout",
                  "cut off a client idle or slow for S seconds (10)");
         t.number("lag-bound", "S", &ServerOptions::lag_bound_s, 1, 3600, "bound",

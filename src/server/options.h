@@ -12,7 +12,7 @@ struct ServerOptions {
     std::string web;  // --web DIR
     int workers = 0;  // 0: one a core
     int submit_rate = 30;
-    bool behind_proxy = false;
+    std::string trusted_proxy;                                          // --trusted-proxy ADDR
     int client_timeout = static_cast<int>(limits::kConnectionTimeout);  // seconds
     int lag_bound_s = static_cast<int>(limits::kLagBoundMs / 1000);
     bool metrics = false;

@@ -8,10 +8,11 @@
 //   velmora_trace OUT record S ticks N a recording of the same scripted play, N ticks of it
 //                                      (the games that end followed at once by new ones, as
 //                                      Enter starts them), as the game writes one
+//   velmora_trace OUT pilot S ticks N  a recording of one game from seed S played by the aiming
+//                                      pilot (it clears levels) for N ticks or to GAME OVER
 //   velmora_trace OUT crash S          a recording of one game from seed S, to GAME OVER and no
-//                                      further, played by a pilot that flies into the rocks,
-//                                      five frames a tick (the blink counts frames: a short
-//                                      game, as the ranked games' tests want)
+//                                      further, played by a pilot that flies into the rocks (a
+//                                      short game, as the ranked games' tests want)
 //
 // The scripted keys come from the project's own generator (xorshift32 on whole numbers), the
 // same on every platform.
@@ -22,6 +23,7 @@
 #include <string>
 
 #include "game/game.h"
+#include "pilot.h"
 #include "replay/check_value.h"
 #include "replay/recorder.h"
 #include "replay/replay.h"
@@ -76,8 +78,16 @@ int trace_seed(std::FILE* out, unsigned seed, long ticks) {
     return 0;
 }
 
-// The scripted play of trace_seed, recorded to `path` as the game records it: `ticks` ticks of
-// play, a new game from the next seed whenever one ends.
+// A new game's designed frames before its first tick, drawn and recorded.
+void first_frames(Game& game, Recorder& recorder) {
+    for (int f = 0; f < kFramesBeforeFirstTick; ++f) {
+        game.draw_frame();
+        recorder.frame();
+    }
+}
+
+// The scripted play of trace_seed, recorded to `path` as the game records it (framed as
+// designed): `ticks` ticks of play, a new game from the next seed whenever one ends.
 int record(const std::string& path, unsigned seed, long ticks) {
     std::string error;
     std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
@@ -88,12 +98,14 @@ int record(const std::string& path, unsigned seed, long ticks) {
     Game game;
     game.new_game(seed);
     recorder->new_game(seed, game);
+    first_frames(game, *recorder);
     Script script(seed);
     unsigned next_seed = seed;
     for (long t = 1; t <= ticks; ++t) {
         if (game.get_game_over()) {
             game.new_game(++next_seed);
             recorder->new_game(next_seed, game);
+            first_frames(game, *recorder);
         }
         const uint32_t r = script.next();
         const char keys[] = {'a', 'd', 'w', 'q', 'q', 'a', 'q', 'w'};
@@ -156,15 +168,55 @@ int crash(const std::string& path, unsigned seed) {
     Game game;
     game.new_game(seed);
     recorder->new_game(seed, game);
+    first_frames(game, *recorder);
     while (!game.get_game_over()) {
         crash_into_rocks(game, *recorder);
         game.update();
         recorder->tick(game, game.get_game_over());
-        for (int frame = 0; frame < 5; ++frame) {
+        if (!game.get_game_over()) {  // a game's own recording ends with its over record
             game.draw_frame();
             recorder->frame();
         }
     }
+    return 0;
+}
+
+// The aiming pilot's keys, pressed on the game and recorded.
+struct RecordedControls {
+    Game& game;
+    Recorder& recorder;
+    void press(char key) {
+        ship_command(game, static_cast<unsigned char>(key));
+        recorder.key(key);
+    }
+    void ship_left() { press('a'); }
+    void ship_right() { press('d'); }
+    void ship_shot() { press('q'); }
+};
+
+// One game from seed S played by the aiming pilot (which clears levels) to its GAME OVER or
+// `ticks` ticks, framed as designed, and ended as a player quitting ends it.
+int pilot(const std::string& path, unsigned seed, long ticks) {
+    std::string error;
+    std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
+    if (!recorder) {
+        std::fprintf(stderr, "velmora_trace: %s\n", error.c_str());
+        return 2;
+    }
+    Game game;
+    game.new_game(seed);
+    recorder->new_game(seed, game);
+    first_frames(game, *recorder);
+    Pilot pilot;
+    RecordedControls controls{game, *recorder};
+    for (long t = 1; t <= ticks && !game.get_game_over(); ++t) {
+        pilot.act(controls, game.get_world());
+        game.update();
+        recorder->tick(game, game.get_game_over());
+        game.draw_frame();
+        recorder->frame();
+    }
+    recorder->end(game);
     return 0;
 }
 
@@ -193,7 +245,8 @@ int trace_replay(std::FILE* out, const std::string& path) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 2 ? argv[2] : "";
-    if (!((argc == 6 && (mode == "seed" || mode == "record") && std::string(argv[4]) == "ticks") ||
+    if (!((argc == 6 && (mode == "seed" || mode == "record" || mode == "pilot") &&
+           std::string(argv[4]) == "ticks") ||
           (argc == 4 && (mode == "replay" || mode == "crash")))) {
         std::fprintf(stderr,
                      "usage: velmora_trace OUT seed|record S ticks N | velmora_trace OUT replay "
@@ -202,6 +255,10 @@ int main(int argc, char** argv) {
     }
     if (mode == "crash") {
         return crash(argv[1], static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)));
+    }
+    if (mode == "pilot") {
+        return pilot(argv[1], static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)),
+                     std::strtol(argv[5], nullptr, 10));
     }
     if (mode == "record") {
         return record(argv[1], static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)),

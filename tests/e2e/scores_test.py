@@ -107,11 +107,11 @@ def desktop(check, x, binary, out_dir, tmp):
 
 
 def command_line(check, binary, server_binary, replays, tmp):
-    levels = os.path.join(replays, "levels.replay")
+    levels = os.path.join(replays, "game-over.replay")
     before = open(levels, "rb").read()
     tampered = os.path.join(tmp, "tampered.replay")
     with open(tampered, "wb") as f:
-        f.write(before.replace(b"score=443", b"score=9443"))
+        f.write(before.replace(b"score=1 lives", b"score=9001 lives"))
     with Server(server_binary, "--db", "sqlite:" + os.path.join(tmp, "cli.db")) as s:
         url = f"http://127.0.0.1:{s.port}"
         sent = velmora(binary, "--submit", levels, "--name", "Ana", "--server", url)

@@ -41,13 +41,15 @@ class Server:
         finally:
             connection.close()
 
-    def json(self, method, path, body=None):
-        status, headers, data = self.request(method, path, body=body)
+    def json(self, method, path, body=None, content_type="application/json"):
+        """(status, the answer's JSON); a body goes as `content_type`."""
+        headers = {"Content-Type": content_type} if body is not None else None
+        status, headers, data = self.request(method, path, body=body, headers=headers)
         return status, json.loads(data) if data else None
 
     def submit(self, name, recording):
         query = urllib.parse.urlencode({"name": name})
-        return self.json("POST", "/api/v1/games?" + query, recording)
+        return self.json("POST", "/api/v1/games?" + query, recording, "text/plain")
 
     def stop(self, sig=signal.SIGTERM, timeout=40):
         if self.proc.poll() is None:

@@ -36,6 +36,7 @@ inline Answer ask(const std::string& method, const std::string& path, const std:
     r.query = std::move(query);
     r.token = token;
     r.client = client;
+    r.content_type = "application/json";  // as the page and the desktop send their asks
     std::string allowed;
     const Route* route = routes_at_hand().find(method, path, r.parts, allowed);
     if (route == nullptr) {

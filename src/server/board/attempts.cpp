@@ -1,5 +1,6 @@
 #include "server/board/attempts.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "replay/record_counts.h"
@@ -37,51 +38,50 @@ Attempts::Attempts(Store& s, Players& p, const Rules& r)
     : store(s),
       players(p),
       rules(r),
-      secret(s.secret(random_hex(32))),
+      secret(s.secret("daily", random_hex(32))),
       verifiers(r.verifiers, limits::kLiveQueue, limits::kVerifierNice) {}
 
 Dealt Attempts::create(const AttemptAsked& asked, const std::string& client) {
     Dealt dealt;
     Attempt& a = dealt.attempt;
+    const auto refuse = [&dealt](Refusal kind, const std::string& reason) {
+        dealt.refused = Refused{kind, reason};
+        return dealt;
+    };
     const std::optional<Board> board = board_named(asked.board);
     if (!board || *board == Board::kUploaded) {
-        dealt.refused = Refused{Refusal::kMalformed, "the board is \"open\" or \"daily\""};
-        return dealt;
+        return refuse(Refusal::kMalformed, "the board is \"open\" or \"daily\"");
     }
     a.board = *board;
-    std::string why;
-    const std::optional<std::string> name = valid_name(asked.name, why);
-    if (!name) {
-        dealt.refused = Refused{Refusal::kMalformed, why};
-        return dealt;
-    }
-    if (Refused refused = players.admit(*name, asked.key)) {
-        dealt.refused = refused;
-        return dealt;
-    }
-    const long long now = now_micros();
+    const long long now = rules.clock();
     const std::string today = utc_day(now);
     a.day = asked.day;
     if (a.board == Board::kOpen && !a.day.empty()) {
-        dealt.refused = Refused{Refusal::kMalformed, "only the daily board has days"};
-        return dealt;
+        return refuse(Refusal::kMalformed, "only the daily board has days");
     }
     if (a.board == Board::kDaily) {
         a.day = a.day.empty() ? today : a.day;
         if (!valid_day(a.day)) {
-            dealt.refused = Refused{Refusal::kMalformed, "a day is written YYYY-MM-DD"};
-            return dealt;
+            return refuse(Refusal::kMalformed, "a day is written YYYY-MM-DD");
         }
         if (a.day > today) {
-            dealt.refused = Refused{Refusal::kUnrankable,
-                                    "the daily challenge of " + a.day + " is not dealt yet"};
-            return dealt;
+            return refuse(Refusal::kUnrankable,
+                          "the daily challenge of " + a.day + " is not dealt yet");
         }
     }
+    // The limits first, then the name: a client over them holds nothing, checks no key.
     if (store.live_attempts(client) >= limits::kLiveAttemptsPerAddress) {
-        dealt.refused = Refused{Refusal::kTooMany,
-                                "more than " + std::to_string(limits::kLiveAttemptsPerAddress) +
-                                    " ranked games are live from this address: end one"};
+        return refuse(Refusal::kTooMany, "more than " +
+                                             std::to_string(limits::kLiveAttemptsPerAddress) +
+                                             " ranked games are live from this address: end one");
+    }
+    std::string why;
+    const std::optional<std::string> name = valid_name(asked.name, why);
+    if (!name) {
+        return refuse(Refusal::kMalformed, why);
+    }
+    if (Refused refused = players.admit(*name, asked.key, client)) {
+        dealt.refused = refused;
         return dealt;
     }
     dealt.token = random_hex(limits::kTokenBytes);
@@ -93,6 +93,8 @@ Dealt Attempts::create(const AttemptAsked& asked, const std::string& client) {
     a.ranked = a.board == Board::kOpen || a.day == today;
     a.reason = a.ranked ? "" : "a past day's challenge plays unranked";
     a.started = now;
+    a.credit = limits::kBatchCreditMs;
+    a.key_hash = asked.key.empty() ? "" : players.hash(asked.key);
     a = store.add_attempt(a);
     return dealt;
 }
@@ -108,9 +110,23 @@ AttemptReply Attempts::batch(long long id, int n, const std::string& token,
         return refused(Refusal::kWrongToken, "the token does not match this attempt");
     }
     if (a.state != AttemptState::kLive) {
+        // A retry of the batch that ended it (its answer lost): how it ended, as then.
+        if (n == a.batches - 1) {
+            AttemptReply r = standing(a);
+            if (const std::optional<Entry> e = a.game != 0 ? store.entry(a.game) : std::nullopt) {
+                r.entry = e;
+                r.outcome = Outcome{static_cast<long>(e->ticks), e->level, e->score, e->lives};
+            }
+            return r;
+        }
         return over_already(a, std::string("the attempt has ended (") + name_of(a.state) + ")");
     }
-    if (n < a.batches) {  // a retry of one kept already
+    if (n < a.batches) {  // a retry of one kept already: the game's end is settled again
+        if (n == a.batches - 1 && a.ends) {
+            AttemptReply waits;
+            waits.settle = [this, a, n] { return settle(a, n); };
+            return waits;
+        }
         return standing(a);
     }
     if (n > a.batches) {
@@ -120,22 +136,35 @@ AttemptReply Attempts::batch(long long id, int n, const std::string& token,
         out.expected = a.batches;
         return out;
     }
-    const long long now = now_micros();
+    const long long now = rules.clock();
     const RecordCounts counts = count_records(lines);
     const long long ticks = a.ticks + counts.ticks;
-    const std::string late = timing_fault(a, ticks, now);
-    if (!late.empty()) {
-        forget(id);
-        return ended(a, n, lines, LiveGame::Step{LiveGame::State::kRefused, late, Outcome{}}, ticks,
-                     now);
+    // What the batch may bring: the play of the time since the last one, and the credit left
+    // (time unplayed before, kept up to a bound).
+    const long long credit = (now - a.seen) / 1000 + a.credit;
+    const long long play_ms = std::max(1L, counts.ticks) * kTickMs;
+    std::string fault = oversized(counts);
+    fault = !fault.empty() ? fault : timing_fault(a, ticks, now);
+    if (fault.empty() && play_ms > credit) {
+        fault = "a batch brought " + std::to_string(play_ms) + " ms of play, more than the " +
+                std::to_string(credit) +
+                " ms the time since the last one and the credit allow: a game played slowly "
+                "cannot be made up by playing it fast";
     }
-    if (!store.add_batch(id, n, lines, now, ticks)) {
+    if (!fault.empty()) {
+        forget(id);
+        return ended(a, n, lines, LiveGame::Step{LiveGame::State::kRefused, fault, Outcome{}},
+                     ticks, now);
+    }
+    const bool ends = counts.overs + counts.ends > 0;
+    const long long left = std::min(limits::kBatchCreditMs, credit - play_ms);
+    if (!store.add_batch(id, n, lines, Store::Progress{now, ticks, left, ends})) {
         forget(id);  // another server, or a retry, got there first
         const std::optional<Attempt> now_is = store.attempt(id);
         return now_is ? over_already(*now_is, "the batch was taken meanwhile")
                       : refused(Refusal::kNotFound, "no such attempt");
     }
-    if (counts.overs + counts.ends > 0) {
+    if (ends) {
         // Its GAME OVER is answered with its rank: once every batch is played.
         AttemptReply waits;
         waits.settle = [this, a, n] { return settle(a, n); };
@@ -150,7 +179,28 @@ AttemptReply Attempts::batch(long long id, int n, const std::string& token,
     kept.ticks = ticks;
     kept.batches = n + 1;
     kept.lag_ms = (now - a.started) / 1000 - ticks * kTickMs;
+    kept.credit_ms = left;
     return kept;
+}
+
+std::string Attempts::oversized(const RecordCounts& n) {
+    const long ticks = std::max(1L, n.ticks);
+    if (n.ticks > limits::kBatchTicks) {
+        return "a batch brought " + std::to_string(n.ticks) + " ticks, more than a minute's (" +
+               std::to_string(limits::kBatchTicks) + ")";
+    }
+    if (n.keys > ticks * limits::kBatchKeysPerTick) {
+        return "a batch brought " + std::to_string(n.keys) + " keys in " + std::to_string(n.ticks) +
+               " ticks, more than " + std::to_string(limits::kBatchKeysPerTick) + " a tick";
+    }
+    if (n.frames > ticks + kFramesBeforeFirstTick) {
+        return "a batch brought " + std::to_string(n.frames) + " frames in " +
+               std::to_string(n.ticks) + " ticks: the game is framed once a tick";
+    }
+    if (n.lines > n.headers + n.ticks + n.frames + n.keys + n.seeds + n.overs + n.ends) {
+        return "a batch holds lines that are no records of a recording";
+    }
+    return "";
 }
 
 std::string Attempts::timing_fault(const Attempt& a, long long ticks, long long now) const {

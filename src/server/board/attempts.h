@@ -18,6 +18,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "replay/record_counts.h"
+#include "server/board/dealer.h"
 #include "server/board/live_game.h"
 #include "server/board/players.h"
 #include "server/board/refusal.h"
@@ -47,6 +49,7 @@ struct AttemptReply {
     long long ticks = 0;              // played so far
     int batches = 0;                  // kept so far
     std::optional<long long> lag_ms;  // how far behind real time, for a batch just kept
+    long long credit_ms = 0;          // and the play the next may bring beyond its time
     std::optional<int> expected;      // the batch expected, when one came out of order
     std::optional<Outcome> outcome;   // the game's, once it is over
     std::optional<Entry> entry;       // its place on its board, once ranked
@@ -61,6 +64,7 @@ class Attempts {
         long long ahead_ms;  // how far ahead of real time a tick may come (clocks, batching)
         long long bound_ms;  // how far behind real time a game may fall (pauses, stalls)
         int verifiers = 1;   // threads playing the batches; 0: each played as it is taken
+        long long (*clock)() = now_micros;  // microseconds since the epoch
     };
     Attempts(Store& store, Players& players, const Rules& rules);
 
@@ -92,6 +96,8 @@ class Attempts {
     void forget(long long id);
     // Why a batch that brings the game to `ticks` is late or early now, or "".
     std::string timing_fault(const Attempt& a, long long ticks, long long now) const;
+    // Why a batch of these records is more than one may hold, or "".
+    static std::string oversized(const RecordCounts& records);
     // Plays the attempt's game on to batch n, from the database; how it stands then.
     LiveGame::Step play_to(const Attempt& a, int n, Live& live);
     // Batch n played on a verifier: an attempt whose recording goes wrong is refused.

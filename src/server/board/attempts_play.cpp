@@ -43,7 +43,7 @@ void Attempts::verify(const Attempt& a, int n, const std::string& lines) {
         if (step.state == LiveGame::State::kRefused) {
             const long long ticks = live->game->ticks();
             live->game.reset();
-            ended(a, n, "", step, ticks, now_micros());
+            ended(a, n, "", step, ticks, rules.clock());
         }
     } catch (const StoreError& e) {
         std::fprintf(stderr, "velmora-server: attempt %lld, batch %d: %s\n", a.id, n, e.what());
@@ -60,9 +60,9 @@ AttemptReply Attempts::settle(const Attempt& a, int n) {
         return ended(a, n, "",
                      LiveGame::Step{LiveGame::State::kRefused,
                                     "the recording's last batch does not end the game", Outcome{}},
-                     ticks, now_micros());
+                     ticks, rules.clock());
     }
-    return ended(a, n, "", step, ticks, now_micros());
+    return ended(a, n, "", step, ticks, rules.clock());
 }
 
 void Attempts::forget(long long id) {
@@ -87,8 +87,11 @@ AttemptReply Attempts::ended(const Attempt& a, int n, const std::string& lines,
         ending = Store::Ending{AttemptState::kQuit, "the game was left before GAME OVER", now,
                                ticks, nullptr};
     } else if (step.state == LiveGame::State::kOver) {
-        ending = a.ranked ? Store::Ending{AttemptState::kRanked, "", now, ticks, &game}
-                          : Store::Ending{AttemptState::kPlayed, a.reason, now, ticks, nullptr};
+        // The name is its player's once a game under it has verified.
+        const Refused taken = players.hold_hashed(a.name, a.key_hash);
+        ending = taken ? Store::Ending{AttemptState::kPlayed, taken.reason, now, ticks, nullptr}
+                 : a.ranked ? Store::Ending{AttemptState::kRanked, "", now, ticks, &game}
+                            : Store::Ending{AttemptState::kPlayed, a.reason, now, ticks, nullptr};
     }
     if (ending.state == AttemptState::kRefused) {
         Tally::board().refused(ending.reason);
@@ -122,12 +125,20 @@ std::shared_ptr<Attempts::Live> Attempts::live_of(long long id) {
     if (!live) {
         live = std::make_shared<Live>();
     }
-    live->used = now_micros();
+    live->used = rules.clock();
     return live;
 }
 
 void Attempts::sweep() {
-    const long long now = now_micros();
+    const long long now = rules.clock();
+    // Games whose end was kept and never settled (a server went, a retry never came).
+    for (const Attempt& a : store.unsettled(now - limits::kSettleAfterMs * 1000)) {
+        try {
+            settle(a, a.batches - 1);
+        } catch (const StoreError& e) {
+            std::fprintf(stderr, "velmora-server: settling attempt %lld: %s\n", a.id, e.what());
+        }
+    }
     const long long silence = rules.bound_ms + limits::kExpiryGraceMs;
     store.expire_attempts(
         now - silence * 1000,

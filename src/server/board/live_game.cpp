@@ -38,6 +38,11 @@ LiveGame::Step LiveGame::feed(const std::string& lines) {
                 return refuse(verified.reason());
             case State::kOver:
             case State::kEnded:
+                // The game's end is its recording's end: nothing is kept that is not played.
+                if (&r != &batch.records.back()) {
+                    return refuse(std::string("nothing may follow the game's ") +
+                                  (r.kind == ReplayRecord::kOver ? "over" : "end") + " record");
+                }
                 closed = true;
                 snapshot = std::string();
                 return Step{verified.status(), "", verified.summary()};

@@ -115,3 +115,23 @@ std::string name_key(const std::string& name) {
     (U_SUCCESS(status) ? folded : text).toUTF8String(key);
     return key;
 }
+
+std::string name_skeleton(const std::string& name) {
+    const std::string& key = name;
+    UErrorCode status = U_ZERO_ERROR;
+    USpoofChecker* checker = uspoof_open(&status);
+    std::string skeleton(key.size() * 4 + 16, '\0');
+    int32_t length = 0;
+    if (U_SUCCESS(status)) {
+        length =
+            uspoof_getSkeletonUTF8(checker, 0, key.c_str(), static_cast<int32_t>(key.size()),
+                                   skeleton.data(), static_cast<int32_t>(skeleton.size()), &status);
+    }
+    uspoof_close(checker);
+    if (U_FAILURE(status) || length < 0) {
+        return key;
+    }
+    skeleton.resize(static_cast<size_t>(length));
+    // Folded after: the skeleton keeps case, whose look-alikes differ ("Т" is "T", "т" is "ᴛ").
+    return name_key(skeleton);
+}

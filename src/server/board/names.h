@@ -14,3 +14,6 @@ std::optional<std::string> valid_name(const std::string& raw, std::string& error
 // The name as names are told apart: its Unicode NFKC case folding (ICU), so that "Ana", "ANA"
 // and "Ａｎａ" are one player's.
 std::string name_key(const std::string& name);
+// What the name looks like (ICU's confusable skeleton of its key): names whose letters look
+// alike across alphabets ("TOP" in Latin, "ТОР" in Cyrillic) share one, and so one holder.
+std::string name_skeleton(const std::string& name);

@@ -13,6 +13,21 @@ Verification::Status Verification::refuse(Fault fault, const std::string& reason
     return now;
 }
 
+bool Verification::framed_as_designed(ReplayRecord::Kind kind) {
+    const int designed = ticked ? 1 : kFramesBeforeFirstTick;
+    const bool as_designed =
+        kind == ReplayRecord::kDraw ? ++frames_since <= designed : frames_since == designed;
+    if (!as_designed) {
+        refuse(Fault::kFramed,
+               "the recording's frames are not the game's at tick " +
+                   std::to_string(ticks_done + (kind == ReplayRecord::kTick)) +
+                   ": the game is framed twice before its first tick and once after each, "
+                   "whatever the display shows; a recording framed otherwise (made by an older "
+                   "version) still plays at home, but cannot be ranked");
+    }
+    return as_designed;
+}
+
 Verification::Status Verification::play(const ReplayRecord& r, const std::vector<Outcome>& outcomes,
                                         Game& game) {
     if (now == Status::kRefused) {
@@ -32,6 +47,8 @@ Verification::Status Verification::play(const ReplayRecord& r, const std::vector
             }
             game.new_game(r.value);
             started = true;
+            frames_since = 0;
+            ticked = false;
             last_from = ticks_done;
             if (check_value(game, version) != r.check) {
                 return refuse(Fault::kDiverged,
@@ -48,9 +65,17 @@ Verification::Status Verification::play(const ReplayRecord& r, const std::vector
             ship_command(game, static_cast<unsigned char>(r.value));
             break;
         case ReplayRecord::kDraw:
+            if (!framed_as_designed(r.kind)) {
+                return now;
+            }
             game.frame_unseen();
             break;
         case ReplayRecord::kTick: {
+            if (!framed_as_designed(r.kind)) {
+                return now;
+            }
+            frames_since = 0;
+            ticked = true;
             game.update();
             ++ticks_done;
             keys_this_tick = 0;
@@ -78,6 +103,11 @@ Verification::Status Verification::play(const ReplayRecord& r, const std::vector
         }
         case ReplayRecord::kOver:
         case ReplayRecord::kEnd: {
+            if (r.kind == ReplayRecord::kOver && !game.get_game_over()) {
+                return refuse(Fault::kMisplaced, "the recording says GAME OVER at tick " +
+                                                     std::to_string(ticks_done) +
+                                                     ", where the game is not over");
+            }
             summed = outcome_of(game, ticks_done);
             said_outcome = outcomes[r.value];
             if (!(said_outcome == summed)) {

@@ -1,8 +1,11 @@
 // The server's one way of playing a recording to check it, for uploads and live games alike:
 // record by record, through the game itself, every check value and summary compared, within
 // one budget (an hour's ticks, the keys a player presses between two ticks, the collision tests
-// the steps make). An upload is played through at once; a live game a batch at a time, this
-// kept between batches beside a snapshot of its game.
+// the steps make). Its frames must be the game's designed ones (kFramesBeforeFirstTick before a
+// game's first tick, then exactly one between two ticks), whatever the display showed: a
+// recording framed as an older version framed it still plays at home, but is no ranked game;
+// and an over record stands only where the game is over. An upload is played through at once; a
+// live game a batch at a time, this kept between batches beside a snapshot of its game.
 #pragma once
 
 #include <optional>
@@ -17,7 +20,7 @@ class Verification {
     // How far the recording has come: playing; at a game's GAME OVER (over); ended by the
     // player (end); or refused, and why.
     enum class Status { kPlaying, kOver, kEnded, kRefused };
-    enum class Fault { kNone, kTooLong, kTooCostly, kDiverged, kNotDealt };
+    enum class Fault { kNone, kTooLong, kTooCostly, kDiverged, kNotDealt, kFramed, kMisplaced };
 
     // A live attempt's recording holds one game, from the seed it was dealt; an upload's (no
     // seed) any games, one after another.
@@ -45,6 +48,8 @@ class Verification {
 
   private:
     Status refuse(Fault fault, const std::string& reason);
+    // A frame, or a tick, against the designed frames: false once refused.
+    bool framed_as_designed(ReplayRecord::Kind kind);
 
     std::optional<unsigned> dealt;
     int version;
@@ -56,7 +61,9 @@ class Verification {
     long faulted_at = 0;
     long last_from = 0;
     int keys_this_tick = 0;
-    long long tests = 0;  // collision tests the game's steps have made
+    int frames_since = 0;  // since the last tick, or the game's start
+    bool ticked = false;   // the game in play has ticked
+    long long tests = 0;   // collision tests the game's steps have made
     Outcome summed{};
     Outcome said_outcome{};
 };

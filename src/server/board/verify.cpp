@@ -4,6 +4,7 @@
 #include "replay/reader.h"
 #include "server/board/verification.h"
 #include "server/limits.h"
+#include "server/store/store.h"
 
 namespace {
 
@@ -31,6 +32,27 @@ std::string past_limits(const ReplayFile& file, long& ticks, Verdict::Kind& kind
                " ticks, more than an hour's game (" + std::to_string(limits::kMaxTicks) + ")";
     }
     return "";
+}
+
+// The ranked game (the last) as its seed and its keys between each two ticks, to its GAME
+// OVER: what is played after it changes nothing.
+std::string fingerprint_of(const ReplayFile& file) {
+    std::string game;
+    bool over = false;
+    for (const ReplayRecord& r : file.records) {
+        if (r.kind == ReplayRecord::kSeed) {
+            game = "seed " + std::to_string(r.value) + "\n";
+            over = false;
+        } else if (over) {
+            continue;
+        } else if (r.kind == ReplayRecord::kKey) {
+            game += static_cast<char>(r.value);
+        } else if (r.kind == ReplayRecord::kTick) {
+            game += '\n';
+        }
+        over = over || r.kind == ReplayRecord::kOver;
+    }
+    return content_hash(game);
 }
 
 }  // namespace
@@ -73,6 +95,10 @@ Verdict verify_recording(const std::string& text) {
         case Verification::Fault::kTooCostly:
             verdict.kind = Verdict::kTooCostly;
             break;
+        case Verification::Fault::kFramed:
+        case Verification::Fault::kMisplaced:
+            verdict.kind = Verdict::kUnframed;
+            break;
         case Verification::Fault::kDiverged:
         case Verification::Fault::kNotDealt:
             verdict.kind = Verdict::kDiverged;
@@ -89,5 +115,6 @@ Verdict verify_recording(const std::string& text) {
     verdict.kind = Verdict::kVerified;
     verdict.outcome = over ? at_over : at_end;
     verdict.game_ticks = verdict.outcome.ticks - v.last_game_from();
+    verdict.fingerprint = fingerprint_of(file);
     return verdict;
 }

@@ -15,6 +15,7 @@ struct Verdict {
         kTooLong,    // more ticks than an hour's game
         kTooCostly,  // more in play than a game verified within its budget
         kDiverged,   // it went another way: at `tick`, recorded and replayed outcomes
+        kUnframed,   // its frames are not the game's designed ones, or its GAME OVER is not
     };
     Kind kind = kMalformed;
     std::string error;
@@ -22,6 +23,8 @@ struct Verdict {
     Outcome recorded{};   // kDiverged: what the recording says
     long game_ticks = 0;  // ticks of the ranked game alone, from its seed to its end
     long tick = 0;        // kDiverged: the first tick that differs
+    // The ranked game's seed and keys, tick by tick, hashed: the same game whatever its frames.
+    std::string fingerprint;
 };
 
 Verdict verify_recording(const std::string& text);

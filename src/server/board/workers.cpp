@@ -27,10 +27,10 @@ void Workers::finish() {
     }
 }
 
-bool Workers::submit(std::function<void()> job) {
+bool Workers::submit(std::function<void()> job, bool always) {
     {
         std::lock_guard<std::mutex> lock(mutex);
-        if (stopping || queue.size() >= capacity) {
+        if (stopping || (queue.size() >= capacity && !always)) {
             return false;
         }
         queue.push_back(std::move(job));

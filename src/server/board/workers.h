@@ -19,8 +19,9 @@ class Workers {
     Workers(const Workers&) = delete;
     Workers& operator=(const Workers&) = delete;
 
-    // Queues `job`; false, doing nothing, if the queue is full or the workers have finished.
-    bool submit(std::function<void()> job);
+    // Queues `job`; false, doing nothing, if the queue is full (unless `always`: a job that must
+    // not be turned away) or the workers have finished.
+    bool submit(std::function<void()> job, bool always = false);
     // Takes no more jobs, does every one taken, and stops the threads.
     void finish();
     // Jobs waiting.

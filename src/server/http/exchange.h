@@ -16,6 +16,7 @@ struct Request {
     std::string token;               // the Authorization header's bearer token, if any
     std::string client;              // who asked: the address, or behind a proxy the one it names
     std::string key;                 // the player key (X-Velmora-Key), if any
+    std::string content_type;        // the body's, as the client named it
     std::vector<std::string> parts;  // what the route's {id} and {name} matched, in order
 
     // A query value, "" when it is not there.
@@ -40,9 +41,13 @@ struct Answer {
 // connection waits (a game's settling: its rank once every batch is played).
 struct Reply {
     Reply(Answer now_) : now(std::move(now_)) {}
-    explicit Reply(std::function<Answer()> job) : later(std::move(job)) {}
+    // `must_run`: made even when every worker is busy (a game's settling is never turned
+    // away for load: its client would lose the game).
+    Reply(std::function<Answer()> job, bool must_run_ = false)
+        : later(std::move(job)), must_run(must_run_) {}
     Answer now;
     std::function<Answer()> later;
+    bool must_run = false;
 };
 
 // {"error": message} with `status`.

@@ -2,9 +2,19 @@
 
 #include <cstdio>
 
+#include "server/board/players.h"
 #include "server/board/tally.h"
 
 namespace {
+
+// A label's value as the text format wants it: backslash, quote and line break escaped.
+std::string label(const std::string& value) {
+    std::string out;
+    for (const char c : value) {
+        out += c == '\\' ? "\\\\" : c == '"' ? "\\\"" : c == '\n' ? "\\n" : std::string(1, c);
+    }
+    return out;
+}
 
 std::string number(double v) {
     char text[32];
@@ -42,7 +52,7 @@ std::string Metrics::text(long long queue_depth, long long live_attempts) const 
         "# HELP velmora_http_requests_total Requests answered, by path and status.\n"
         "# TYPE velmora_http_requests_total counter\n";
     for (const auto& [key, n] : requests) {
-        out += "velmora_http_requests_total{path=\"" + key.first + "\",status=\"" +
+        out += "velmora_http_requests_total{path=\"" + label(key.first) + "\",status=\"" +
                std::to_string(key.second) + "\"} " + std::to_string(n) + "\n";
     }
     out +=
@@ -51,12 +61,13 @@ std::string Metrics::text(long long queue_depth, long long live_attempts) const 
     for (const auto& [path, h] : latency) {
         const std::string name = "velmora_http_request_duration_seconds";
         for (size_t i = 0; i < kBuckets.size(); ++i) {
-            out += name + "_bucket{path=\"" + path + "\",le=\"" + number(kBuckets[i]) + "\"} " +
-                   std::to_string(h.at_most[i]) + "\n";
+            out += name + "_bucket{path=\"" + label(path) + "\",le=\"" + number(kBuckets[i]) +
+                   "\"} " + std::to_string(h.at_most[i]) + "\n";
         }
-        out += name + "_bucket{path=\"" + path + "\",le=\"+Inf\"} " + std::to_string(h.count) +
-               "\n" + name + "_sum{path=\"" + path + "\"} " + number(h.sum) + "\n" + name +
-               "_count{path=\"" + path + "\"} " + std::to_string(h.count) + "\n";
+        out += name + "_bucket{path=\"" + label(path) + "\",le=\"+Inf\"} " +
+               std::to_string(h.count) + "\n" + name + "_sum{path=\"" + label(path) + "\"} " +
+               number(h.sum) + "\n" + name + "_count{path=\"" + label(path) + "\"} " +
+               std::to_string(h.count) + "\n";
     }
     out +=
         "# HELP velmora_verifications_total Games verified and ranked.\n"
@@ -67,13 +78,18 @@ std::string Metrics::text(long long queue_depth, long long live_attempts) const 
         "# HELP velmora_refusals_total Games refused, by reason.\n"
         "# TYPE velmora_refusals_total counter\n";
     for (const auto& [kind, n] : Tally::board().refusals()) {
-        out += "velmora_refusals_total{reason=\"" + kind + "\"} " + std::to_string(n) + "\n";
+        out += "velmora_refusals_total{reason=\"" + label(kind) + "\"} " + std::to_string(n) + "\n";
     }
     out +=
         "# HELP velmora_database_errors_total Database calls that failed.\n"
         "# TYPE velmora_database_errors_total counter\n"
         "velmora_database_errors_total " +
         std::to_string(database_errors) +
+        "\n"
+        "# HELP velmora_slow_key_checks_total Argon2id checks of player keys kept from before.\n"
+        "# TYPE velmora_slow_key_checks_total counter\n"
+        "velmora_slow_key_checks_total " +
+        std::to_string(Players::slow_checks()) +
         "\n"
         "# HELP velmora_queue_depth Jobs waiting for a verifier.\n"
         "# TYPE velmora_queue_depth gauge\n"

@@ -73,24 +73,27 @@ double seconds_now() {
 }
 
 // Makes the answer on a worker while the connection is suspended; resumed with it.
-MHD_Result defer(State& s, MHD_Connection* c, Exchange& x, std::function<Answer()> make) {
+MHD_Result defer(State& s, MHD_Connection* c, Exchange& x, std::function<Answer()> make,
+                 bool must_run) {
     x.deferred = true;
     MHD_suspend_connection(c);
     Exchange* waiting = &x;
-    const bool queued = s.workers.submit([waiting, make, c] {
-        Answer a;
-        try {
-            a = make();
-        } catch (const StoreError& e) {
-            Metrics::server().database_error();
-            a = error_answer(500, std::string("the database failed: ") + e.what());
-        }
-        {
-            std::lock_guard<std::mutex> lock(waiting->mutex);
-            waiting->answer = std::move(a);
-        }
-        MHD_resume_connection(c);
-    });
+    const bool queued = s.workers.submit(
+        [waiting, make, c] {
+            Answer a;
+            try {
+                a = make();
+            } catch (const StoreError& e) {
+                Metrics::server().database_error();
+                a = error_answer(500, std::string("the database failed: ") + e.what());
+            }
+            {
+                std::lock_guard<std::mutex> lock(waiting->mutex);
+                waiting->answer = std::move(a);
+            }
+            MHD_resume_connection(c);
+        },
+        must_run);
     if (!queued) {
         std::lock_guard<std::mutex> lock(x.mutex);
         x.answer = busy(503, "every verifier is busy: try again shortly", limits::kRetryAfter);
@@ -145,6 +148,13 @@ MHD_Result respond(State& s, MHD_Connection* c, Exchange& x) {
     if (x.too_large) {
         return send(c, x, too_large(x));
     }
+    if (x.too_many) {
+        return send(c, x,
+                    busy(503,
+                         "more requests and bodies than the server holds at once: "
+                         "try again shortly",
+                         limits::kRetryAfter));
+    }
     if (x.route == nullptr) {
         return no_route(s, c, x);
     }
@@ -160,14 +170,17 @@ MHD_Result respond(State& s, MHD_Connection* c, Exchange& x) {
     const Route* route = x.route;
     if (route->runs == Route::Runs::kOnWorker) {
         const Request* request = &x.request;
-        return defer(s, c, x, [route, request] {
-            Reply reply = route->handler(*request);
-            return reply.later ? reply.later() : reply.now;
-        });
+        return defer(
+            s, c, x,
+            [route, request] {
+                Reply reply = route->handler(*request);
+                return reply.later ? reply.later() : reply.now;
+            },
+            false);
     }
     try {
         Reply reply = route->handler(x.request);
-        return reply.later ? defer(s, c, x, reply.later) : send(c, x, reply.now);
+        return reply.later ? defer(s, c, x, reply.later, reply.must_run) : send(c, x, reply.now);
     } catch (const StoreError& e) {
         Metrics::server().database_error();
         return send(c, x, error_answer(500, std::string("the database failed: ") + e.what()));
@@ -177,7 +190,18 @@ MHD_Result respond(State& s, MHD_Connection* c, Exchange& x) {
 MHD_Result begin_request(State& s, MHD_Connection* c, Exchange& x) {
     x.route = s.routes.find(x.request.method, x.request.path, x.request.parts, x.allowed);
     x.label = x.route != nullptr ? x.route->path : "(none)";
-    x.request.client = client_of(c, s.setup.behind_proxy);
+    x.request.client = client_of(c, s.setup.trusted_proxy);
+    {
+        // Behind a proxy libmicrohttpd sees one address: the server counts its clients itself.
+        std::lock_guard<std::mutex> lock(s.mutex);
+        int& of_client = s.by_client[x.request.client];
+        x.too_many = of_client >= limits::kRequestsPerClient;
+        ++of_client;
+        x.counted = true;
+    }
+    if (const char* type = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "Content-Type")) {
+        x.request.content_type = type;
+    }
     x.request.token = bearer_token(c);
     if (const char* key = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "X-Velmora-Key")) {
         x.request.key = key;
@@ -195,21 +219,45 @@ MHD_Result begin_request(State& s, MHD_Connection* c, Exchange& x) {
     return MHD_YES;
 }
 
-MHD_Result take_body(MHD_Connection* c, Exchange& x, const char* upload, size_t* upload_size) {
+MHD_Result take_body(State& s, MHD_Connection* c, Exchange& x, const char* upload,
+                     size_t* upload_size) {
     // Counted here too: a chunked body announces no length.
     if (!x.too_large && x.request.body.size() + *upload_size > body_limit(x)) {
         x.too_large = true;
         x.dropped = x.request.body.size();
         x.request.body = std::string();
     }
-    if (x.too_large) {
+    if (!x.too_large && !x.too_many) {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        x.too_many = s.bodies + *upload_size > limits::kBodiesInFlight;
+        if (!x.too_many) {
+            s.bodies += *upload_size;
+            x.held += *upload_size;
+        }
+    }
+    if (x.too_large || x.too_many) {
         x.dropped += *upload_size;
     } else {
         x.request.body.append(upload, *upload_size);
     }
     *upload_size = 0;
-    if (x.too_large && x.dropped > limits::kMaxDropped && x.status == 0) {
-        return send(c, x, too_large(x));  // enough read for nothing: answer, and close
+    if ((x.too_large || x.too_many) && x.dropped > limits::kMaxDropped && x.status == 0) {
+        // Enough read for nothing: answer, and close.
+        return send(c, x,
+                    x.too_large ? too_large(x)
+                                : busy(503, "more bodies than the server holds at once",
+                                       limits::kRetryAfter));
     }
     return MHD_YES;
+}
+
+// Lets go of what a request held: its body's bytes, its place in its client's count.
+void release(State& s, Exchange& x) {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.bodies -= x.held;
+    x.held = 0;
+    if (x.counted && --s.by_client[x.request.client] == 0) {
+        s.by_client.erase(x.request.client);
+    }
+    x.counted = false;
 }

@@ -67,8 +67,8 @@ Answer upload(const Request& request, Leaderboard& board) {
     if (request.query.count("name") == 0) {
         return error_answer(400, "a submission needs a name: ?name=NAME");
     }
-    const Upload up =
-        upload_game(request.arg("name"), request.key, request.body, board.store, board.players);
+    const Upload up = upload_game(request.arg("name"), request.key, request.body, request.client,
+                                  board.store, board.players);
     if (up.refused.kind == Refusal::kUnrankable && up.verdict.kind == Verdict::kDiverged) {
         return Answer{422, JsonObject()
                                .add("error", up.refused.reason)
@@ -88,9 +88,13 @@ Answer game(const Request& request, Store& store, bool replay) {
     if (!id) {
         return error_answer(404, "no such game");
     }
+    // A hidden game (an operator's, a banned name's) is no game of the public API's.
+    const std::optional<Entry> e = store.entry(*id);
+    if (!e || e->hidden) {
+        return error_answer(404, "no such game");
+    }
     if (!replay) {
-        const std::optional<Entry> e = store.entry(*id);
-        return e ? Answer{200, entry_json(*e, true)} : error_answer(404, "no such game");
+        return Answer{200, entry_json(*e, true)};
     }
     const std::optional<std::string> body = store.recording(*id);
     if (!body) {

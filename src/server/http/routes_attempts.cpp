@@ -34,6 +34,10 @@ std::string text_field(const nlohmann::json& o, const char* key) {
 }
 
 Answer created(const Request& request, Leaderboard& board) {
+    // A page of another site may send a plain form or text without asking; JSON it may not.
+    if (request.content_type.compare(0, 16, "application/json") != 0) {
+        return error_answer(415, "an attempt is asked for with a body of application/json");
+    }
     const nlohmann::json asked = nlohmann::json::parse(request.body, nullptr, false);
     if (!asked.is_object()) {
         return error_answer(400,
@@ -56,7 +60,7 @@ Answer created(const Request& request, Leaderboard& board) {
     }
     o.add("token", dealt.token).add_bool("ranked", a.ranked).add("reason", a.reason);
     o.add("tick_ms", kTickMs).add("bound_ms", board.attempts.rules_kept().bound_ms);
-    o.add("batch_ms", limits::kBatchEveryMs);
+    o.add("batch_ms", limits::kBatchEveryMs).add("credit_ms", limits::kBatchCreditMs);
     return Answer{201, o.text()};
 }
 
@@ -82,7 +86,7 @@ Answer batch_answer(const AttemptReply& r) {
     if (r.state == AttemptState::kLive) {
         o.add("ticks", r.ticks).add("batches", r.batches);
         if (r.lag_ms) {
-            o.add("lag_ms", *r.lag_ms);
+            o.add("lag_ms", *r.lag_ms).add("credit_ms", r.credit_ms);
         }
         return Answer{200, o.text()};
     }
@@ -111,7 +115,7 @@ Reply taken(const Request& request, Leaderboard& board) {
         board.attempts.batch(*id, static_cast<int>(*n), request.token, request.body);
     if (reply.settle) {
         const std::function<AttemptReply()> settle = reply.settle;
-        return Reply([settle] { return batch_answer(settle()); });
+        return Reply([settle] { return batch_answer(settle()); }, true);
     }
     return batch_answer(reply);
 }
@@ -121,7 +125,7 @@ Reply taken(const Request& request, Leaderboard& board) {
 void Routes::attempts(Leaderboard& board) {
     using R = Route::Runs;
     Leaderboard* b = &board;
-    rows.push_back({"POST", "/api/v1/attempts", limits::kMaxBatch, false, R::kAtOnce,
+    rows.push_back({"POST", "/api/v1/attempts", limits::kMaxAttemptBody, false, R::kAtOnce,
                     [b](const Request& r) { return Reply(created(r, *b)); }});
     rows.push_back(
         {"GET", "/api/v1/attempts/{id}", 0, false, R::kAtOnce, [b](const Request& r) -> Reply {

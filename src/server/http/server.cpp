@@ -31,7 +31,11 @@ MHD_Result handle(void* cls, MHD_Connection* c, const char* url, const char* met
         return begin_request(s, c, *x);
     }
     if (*upload_size > 0) {
-        return take_body(c, *x, upload, upload_size);
+        // A whole request comes in within its deadline, however it trickles.
+        if (!x->deferred && Clock::now() - x->began > s.deadline) {
+            return MHD_NO;
+        }
+        return take_body(s, c, *x, upload, upload_size);
     }
     return respond(s, c, *x);
 }
@@ -46,6 +50,7 @@ void completed(void* cls, MHD_Connection*, void** context, MHD_RequestTerminatio
     log_request(x->request.client, x->request.method, x->request.path, x->status,
                 static_cast<long>(took.count() * 1000));
     Metrics::server().request(x->label, x->status, took.count());
+    release(s, *x);
     delete x;
     *context = nullptr;
     {
@@ -75,7 +80,9 @@ std::unique_ptr<HttpServer> HttpServer::start(const HttpSetup& setup, const Rout
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE,
         static_cast<unsigned>(limits::kHttpThreads), MHD_OPTION_CONNECTION_TIMEOUT,
         setup.client_timeout, MHD_OPTION_CONNECTION_LIMIT, limits::kMaxConnections,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits::kConnectionsPerAddress,
+        // Behind a proxy every connection is the proxy's: the server counts clients itself.
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+        setup.trusted_proxy.empty() ? limits::kConnectionsPerAddress : 0u,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits::kConnectionMemory, MHD_OPTION_NOTIFY_COMPLETED,
         completed, state.get(), MHD_OPTION_END);
     if (state->daemon == nullptr) {

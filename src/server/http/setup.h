@@ -10,6 +10,8 @@ struct HttpSetup {
     int port = 8080;                    // 0: any free port
     int submit_rate = 30;               // submissions per address per minute
     std::string web_root;               // serve these files at / (empty: none)
-    bool behind_proxy = false;          // the client is the last X-Forwarded-For address
+    // The proxy in front, if any: from its address alone the client is the last address of
+    // X-Forwarded-For (any other client naming one is taken for what it is).
+    std::string trusted_proxy;
     unsigned client_timeout = limits::kConnectionTimeout;  // seconds idle or slow, then cut
 };

@@ -7,7 +7,7 @@
 //   secrets          the server's secret, from which the daily seeds come
 //   attempts         each ranked game dealt: its seed, token, player and how far it has come
 //   attempt_batches  a live attempt's recording as it came, batch by batch, until it ends
-//   players          each name held: by whose key (its slow hash), banned or not
+//   players          each name held: by whose key (its hash), banned or not, what it looks like
 //   admin_log        what the operators did, who did it and why
 //
 // A server finds the version and makes the steps past it, in one transaction, whoever starts
@@ -101,6 +101,20 @@ inline const std::vector<std::vector<const char*>> kSteps = {
         " action TEXT NOT NULL,"
         " target TEXT NOT NULL,"
         " reason TEXT NOT NULL)",
+    },
+    // 4: a live attempt's time credit, whether its last batch ends its game, and its player's
+    // key (as its hash: the name is held once the game verifies); an uploaded game's
+    // fingerprint (its seed and keys, tick by tick: a copy under other frames is the same
+    // game); what each held name looks like (look-alikes across alphabets are one name).
+    {
+        "ALTER TABLE attempts ADD COLUMN credit BIGINT NOT NULL DEFAULT 0",
+        "ALTER TABLE attempts ADD COLUMN ends INTEGER NOT NULL DEFAULT 0",
+        "ALTER TABLE attempts ADD COLUMN key_hash TEXT NOT NULL DEFAULT ''",
+        "CREATE INDEX attempts_ending ON attempts (state, ends)",
+        "ALTER TABLE games ADD COLUMN fingerprint TEXT NOT NULL DEFAULT ''",
+        "CREATE INDEX games_by_fingerprint ON games (board, fingerprint)",
+        "ALTER TABLE players ADD COLUMN skeleton TEXT NOT NULL DEFAULT ''",
+        "CREATE INDEX players_by_skeleton ON players (skeleton)",
     },
 };
 inline const int kVersion = static_cast<int>(kSteps.size());

@@ -67,10 +67,10 @@ std::pair<long long, bool> Store::insert_game(SqlConnection& c, const NewGame& g
                                               const std::string& recording) {
     const std::vector<SqlRow> inserted = c.run(
         "INSERT INTO games (content_hash, name, score, level, lives, ticks, submitted, board, day,"
-        " name_key) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)"
+        " name_key, fingerprint) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11)"
         " ON CONFLICT (content_hash) DO NOTHING RETURNING id",
         {game.content_hash, game.name, game.score, game.level, game.lives, game.ticks,
-         game.submitted, name_of(game.board), game.day, game.name_key});
+         game.submitted, name_of(game.board), game.day, game.name_key, game.fingerprint});
     if (inserted.empty()) {
         const std::vector<SqlRow> kept =
             c.run("SELECT id FROM games WHERE content_hash = $1", {game.content_hash});
@@ -85,16 +85,41 @@ std::pair<long long, bool> Store::insert_game(SqlConnection& c, const NewGame& g
     return {id, true};
 }
 
-std::pair<Entry, bool> Store::add(const NewGame& game) {
+std::optional<long long> Store::copied(const NewGame& game) {
+    if (game.fingerprint.empty()) {
+        return std::nullopt;
+    }
+    SqlPool::Lease c(*pool);
+    const std::vector<SqlRow> same = c->run(
+        "SELECT id FROM games WHERE board = $1 AND fingerprint = $2 AND content_hash <> $3"
+        " LIMIT 1",
+        {name_of(game.board), game.fingerprint, game.content_hash});
+    return same.empty() ? std::nullopt : std::optional<long long>(whole(same[0][0]));
+}
+
+Store::Kept Store::add(const NewGame& game) {
     SqlPool::Lease c(*pool);
     SqlTransaction t(*c);
-    const auto [id, added] = insert_game(*c, game, game.recording);
+    const std::vector<SqlRow> same =
+        game.fingerprint.empty()
+            ? std::vector<SqlRow>()
+            : c->run("SELECT id, content_hash FROM games WHERE board = $1 AND fingerprint = $2",
+                     {name_of(game.board), game.fingerprint});
+    long long id = 0;
+    Kept::How how = Kept::How::kCopy;
+    if (!same.empty() && same[0][1] != game.content_hash) {
+        id = whole(same[0][0]);
+    } else {
+        const auto [kept, added] = insert_game(*c, game, game.recording);
+        id = kept;
+        how = added ? Kept::How::kAdded : Kept::How::kKeptAlready;
+    }
     t.commit();
     std::optional<Entry> e = entry_on(*c, "id", id);
     if (!e) {
         throw StoreError("the game just kept cannot be read back");
     }
-    return {*e, added};
+    return Kept{*e, how};
 }
 
 std::optional<Entry> Store::entry_on(SqlConnection& c, const std::string& where,

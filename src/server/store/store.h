@@ -55,6 +55,9 @@ struct NewGame {
     std::string recording;
     Board board = Board::kUploaded;
     std::string day = "";
+    // Its seed and keys, tick by tick, hashed: a copy of a game under other frames has the same
+    // one ("" for a live game's: the server dealt its seed).
+    std::string fingerprint = "";
 };
 
 // An attempt to play a ranked game, as the server dealt it and as far as it has come.
@@ -75,15 +78,19 @@ struct Attempt {
     int batches = 0;        // kept so far
     long long ticks = 0;    // played so far
     long long game = 0;     // the game it ranked, once it has
+    long long credit = 0;   // ms of play a batch may bring beyond the time since the last one
+    bool ends = false;      // its last batch kept holds the game's end: it is to be settled
+    std::string key_hash;   // its player's key's hash, to hold the name once the game verifies
 };
 
 // A name as the board holds it.
 struct Player {
     std::string name_key;  // the name as names are told apart (names.h)
     std::string name;      // as it was first written
-    std::string key_hash;  // the slow hash of its player's key; "" when nobody holds it
+    std::string key_hash;  // the hash of its player's key; "" when nobody holds it
     bool banned = false;
     std::string since;
+    std::string skeleton;  // what it looks like (names.h)
 };
 
 // One thing an operator did.
@@ -100,9 +107,16 @@ class Store {
   public:
     explicit Store(std::unique_ptr<SqlPool> pool);
 
-    // Keeps `game` unless a recording with its content is kept already (on any server):
-    // either way the entry as kept, and whether this call added it.
-    std::pair<Entry, bool> add(const NewGame& game);
+    // Keeps `game` unless a recording with its content is kept already (on any server), or its
+    // board holds a game of its fingerprint (the same game, other frames): the entry as kept,
+    // or the one it copies.
+    struct Kept {
+        Entry entry;
+        enum class How { kAdded, kKeptAlready, kCopy } how;
+    };
+    Kept add(const NewGame& game);
+    // The game of the board `game` goes to with its fingerprint and another recording, if any.
+    std::optional<long long> copied(const NewGame& game);
     std::optional<Entry> entry(long long id);
     std::optional<std::string> recording(long long id);
     // Games on a board in all.
@@ -115,9 +129,10 @@ class Store {
     // The database's housekeeping (sql.h), from a thread of its own.
     void tidy();
 
-    // The server's secret (the daily seeds come from it): made by whichever server asks first,
-    // the same for every server after.
-    std::string secret(const std::string& made_if_none);
+    // One of the server's secrets ("daily", which the daily seeds come from; "players", the
+    // players' keys' hash key): made by whichever server asks first, the same for every server
+    // after.
+    std::string secret(const std::string& name, const std::string& made_if_none);
     // Keeps a new attempt; on the daily board it is ranked only if it is the player's first
     // ranked attempt of its day. The attempt as kept.
     Attempt add_attempt(const Attempt& attempt);
@@ -127,10 +142,17 @@ class Store {
     long long live_attempts();
     // The bodies of batches from..to-1 of an attempt, in order.
     std::vector<std::string> batches(long long id, int from, int to);
+    // How far a live attempt has come with a batch: when it came, the ticks played then, the
+    // time credit left, and whether the batch ends the game.
+    struct Progress {
+        long long seen;
+        long long ticks;
+        long long credit;
+        bool ends;
+    };
     // Keeps the next batch of a live attempt with how far it has come; false if the attempt is
     // no longer live or that batch is kept already (by another server, or a retry).
-    bool add_batch(long long id, int batch, const std::string& body, long long seen,
-                   long long ticks);
+    bool add_batch(long long id, int batch, const std::string& body, const Progress& progress);
     // Ends a live attempt, with batch `batch` if `body` holds one: its `state` and `reason`,
     // and for a ranked one its game on its board, the recording made of its batches (`game`'s
     // own is not used), whose entry goes to `ranked`. False if the attempt was no longer live
@@ -144,15 +166,28 @@ class Store {
     };
     bool end_attempt(long long id, int batch, const std::string& body, const Ending& ending,
                      Entry* ranked);
-    // Attempts live but unheard since `seen_before` expire, with `reason`; how many did.
+    // Attempts live but unheard since `seen_before` expire, with `reason`; how many did. One
+    // whose last batch ends its game is settled instead (unsettled: those heard from before
+    // `seen_before`).
     long long expire_attempts(long long seen_before, const std::string& reason);
+    std::vector<Attempt> unsettled(long long seen_before);
 
     // The holder of a name, if anyone holds it or it is banned.
     std::optional<Player> player(const std::string& name_key);
-    // Holds the name for the key whose slow hash is `key_hash`, unless another key holds it
-    // already: the name as held then.
+    // Another name that looks like it (the same skeleton), held by a key whose hash is not
+    // `key_hash`, if there is one.
+    std::optional<Player> look_alike(const std::string& skeleton, const std::string& name_key,
+                                     const std::string& key_hash);
+    // Holds the name for the key whose hash is `key_hash`, unless another key holds it (or a
+    // name that looks like it) already: the holder then, of the name or of its look-alike.
     Player hold_name(const std::string& name_key, const std::string& name,
-                     const std::string& key_hash);
+                     const std::string& key_hash, const std::string& skeleton);
+    // A held name's key hash made anew (the same key, hashed another way).
+    void rehash(const std::string& name_key, const std::string& old_hash,
+                const std::string& new_hash);
+    // Names held before skeletons were kept, and a skeleton for one of them.
+    std::vector<Player> players_without_skeleton();
+    void set_skeleton(const std::string& name_key, const std::string& skeleton);
 
     // What operators do, each written to the log with who did it and why. The games (hidden
     // ones too) newest first, of a board and a name when given, from a day on.

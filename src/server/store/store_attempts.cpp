@@ -8,7 +8,7 @@ namespace {
 
 constexpr const char* kAttemptColumns =
     "id, token_hash, board, day, seed, name, player, client, ranked, state, reason, started, "
-    "seen, batches, ticks, COALESCE(game, 0)";
+    "seen, batches, ticks, COALESCE(game, 0), credit, ends, key_hash";
 
 Attempt attempt_of(const SqlRow& r) {
     Attempt a;
@@ -28,16 +28,19 @@ Attempt attempt_of(const SqlRow& r) {
     a.batches = static_cast<int>(whole(r[13]));
     a.ticks = whole(r[14]);
     a.game = whole(r[15]);
+    a.credit = whole(r[16]);
+    a.ends = whole(r[17]) != 0;
+    a.key_hash = r[18];
     return a;
 }
 
 // Moves a live attempt on past batch `batch`; false if it is not there any more.
-bool take_batch(SqlConnection& c, long long id, int batch, const std::string& body, long long seen,
-                long long ticks) {
+bool take_batch(SqlConnection& c, long long id, int batch, const std::string& body,
+                const Store::Progress& p) {
     c.run(
-        "UPDATE attempts SET batches = $2 + 1, seen = $3, ticks = $4"
+        "UPDATE attempts SET batches = $2 + 1, seen = $3, ticks = $4, credit = $5, ends = $6"
         " WHERE id = $1 AND state = 'live' AND batches = $2",
-        {id, batch, seen, ticks});
+        {id, batch, p.seen, p.ticks, p.credit, p.ends ? 1 : 0});
     if (c.changed() != 1) {
         return false;
     }
@@ -48,11 +51,11 @@ bool take_batch(SqlConnection& c, long long id, int batch, const std::string& bo
 
 }  // namespace
 
-std::string Store::secret(const std::string& made_if_none) {
+std::string Store::secret(const std::string& name, const std::string& made_if_none) {
     SqlPool::Lease c(*pool);
-    c->run("INSERT INTO secrets (name, value) VALUES ('daily', $1) ON CONFLICT (name) DO NOTHING",
-           {made_if_none});
-    return c->run("SELECT value FROM secrets WHERE name = 'daily'").at(0).at(0);
+    c->run("INSERT INTO secrets (name, value) VALUES ($1, $2) ON CONFLICT (name) DO NOTHING",
+           {name, made_if_none});
+    return c->run("SELECT value FROM secrets WHERE name = $1", {name}).at(0).at(0);
 }
 
 Attempt Store::add_attempt(const Attempt& a) {
@@ -64,11 +67,12 @@ Attempt Store::add_attempt(const Attempt& a) {
     const auto insert = [&] {
         return c->run(
             "INSERT INTO attempts (token_hash, board, day, seed, name, player, client, ranked,"
-            " state, reason, started, seen, batches, ticks)"
-            " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, 'live', $9, $10, $10, 0, 0)"
+            " state, reason, started, seen, batches, ticks, credit, key_hash)"
+            " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, 'live', $9, $10, $10, 0, 0, $11, $12)"
             " ON CONFLICT DO NOTHING RETURNING id",
             {kept.token_hash, name_of(kept.board), kept.day, static_cast<long long>(kept.seed),
-             kept.name, kept.player, kept.client, kept.ranked ? 1 : 0, kept.reason, kept.started});
+             kept.name, kept.player, kept.client, kept.ranked ? 1 : 0, kept.reason, kept.started,
+             kept.credit, kept.key_hash});
     };
     std::vector<SqlRow> rows = insert();
     if (rows.empty()) {  // the player's ranked attempt of the day is there already
@@ -114,13 +118,12 @@ std::vector<std::string> Store::batches(long long id, int from, int to) {
     return bodies;
 }
 
-bool Store::add_batch(long long id, int batch, const std::string& body, long long seen,
-                      long long ticks) {
+bool Store::add_batch(long long id, int batch, const std::string& body, const Progress& p) {
     SqlPool::Lease c(*pool);
     // A batch of a game in play does not wait for the disk: a power cut may lose the last of
     // them (the attempt then expires); its end and its rank do wait.
     SqlTransaction t(*c, false);
-    if (!take_batch(*c, id, batch, body, seen, ticks)) {
+    if (!take_batch(*c, id, batch, body, p)) {
         return false;
     }
     t.commit();
@@ -132,7 +135,7 @@ bool Store::end_attempt(long long id, int batch, const std::string& body, const 
     SqlPool::Lease c(*pool);
     SqlTransaction t(*c);
     if (!body.empty()) {
-        if (!take_batch(*c, id, batch, body, ending.seen, ending.ticks)) {
+        if (!take_batch(*c, id, batch, body, Progress{ending.seen, ending.ticks, 0, true})) {
             return false;
         }
     } else {
@@ -167,14 +170,14 @@ bool Store::end_attempt(long long id, int batch, const std::string& body, const 
 long long Store::expire_attempts(long long seen_before, const std::string& reason) {
     SqlPool::Lease c(*pool);
     long long expired = 0;
-    for (const SqlRow& row : c->run("SELECT id FROM attempts WHERE state = 'live' AND seen < $1"
-                                    " LIMIT 1000",
+    for (const SqlRow& row : c->run("SELECT id FROM attempts WHERE state = 'live' AND ends = 0"
+                                    " AND seen < $1 LIMIT 1000",
                                     {seen_before})) {
         const long long id = whole(row[0]);
         SqlTransaction t(*c);
         c->run(
             "UPDATE attempts SET state = 'expired', reason = $2 WHERE id = $1 AND"
-            " state = 'live' AND seen < $3",
+            " state = 'live' AND ends = 0 AND seen < $3",
             {id, reason, seen_before});
         if (c->changed() == 1) {
             c->run("DELETE FROM attempt_batches WHERE attempt = $1", {id});
@@ -183,4 +186,16 @@ long long Store::expire_attempts(long long seen_before, const std::string& reaso
         t.commit();
     }
     return expired;
+}
+
+std::vector<Attempt> Store::unsettled(long long seen_before) {
+    SqlPool::Lease c(*pool);
+    std::vector<Attempt> out;
+    for (const SqlRow& row :
+         c->run(std::string("SELECT ") + kAttemptColumns +
+                    " FROM attempts WHERE state = 'live' AND ends = 1 AND seen < $1 LIMIT 100",
+                {seen_before})) {
+        out.push_back(attempt_of(row));
+    }
+    return out;
 }

@@ -6,10 +6,10 @@
 namespace {
 
 Player player_of(const SqlRow& r) {
-    return Player{r[0], r[1], r[2], whole(r[3]) != 0, r[4]};
+    return Player{r[0], r[1], r[2], whole(r[3]) != 0, r[4], r[5]};
 }
 
-constexpr const char* kPlayerColumns = "name_key, name, key_hash, banned, since";
+constexpr const char* kPlayerColumns = "name_key, name, key_hash, banned, since, skeleton";
 
 // Adds `by` to the count of a game's board.
 void count(SqlConnection& c, long long game, int by) {
@@ -34,23 +34,67 @@ std::optional<Player> Store::player(const std::string& name_key) {
     return rows.empty() ? std::nullopt : std::optional<Player>(player_of(rows[0]));
 }
 
+std::optional<Player> Store::look_alike(const std::string& skeleton, const std::string& name_key,
+                                        const std::string& key_hash) {
+    SqlPool::Lease c(*pool);
+    const std::vector<SqlRow> rows =
+        c->run(std::string("SELECT ") + kPlayerColumns +
+                   " FROM players WHERE skeleton = $1 AND name_key <> $2 AND key_hash <> ''"
+                   " AND key_hash <> $3 LIMIT 1",
+               {skeleton, name_key, key_hash});
+    return rows.empty() ? std::nullopt : std::optional<Player>(player_of(rows[0]));
+}
+
 Player Store::hold_name(const std::string& name_key, const std::string& name,
-                        const std::string& key_hash) {
+                        const std::string& key_hash, const std::string& skeleton) {
     SqlPool::Lease c(*pool);
     SqlTransaction t(*c);
+    // A look-alike held by another key keeps the name from this one.
+    const std::vector<SqlRow> alike =
+        c->run(std::string("SELECT ") + kPlayerColumns +
+                   " FROM players WHERE skeleton = $1 AND name_key <> $2 AND key_hash <> ''"
+                   " AND key_hash <> $3 LIMIT 1",
+               {skeleton, name_key, key_hash});
+    if (!alike.empty()) {
+        t.commit();
+        return player_of(alike[0]);
+    }
     // A name nobody holds (never held, or released) goes to this key; one held stays held.
     c->run(
-        "INSERT INTO players (name_key, name, key_hash, banned, since)"
-        " VALUES ($1, $2, $3, 0, $4) ON CONFLICT (name_key) DO UPDATE"
-        " SET key_hash = excluded.key_hash, since = excluded.since"
+        "INSERT INTO players (name_key, name, key_hash, banned, since, skeleton)"
+        " VALUES ($1, $2, $3, 0, $4, $5) ON CONFLICT (name_key) DO UPDATE"
+        " SET key_hash = excluded.key_hash, since = excluded.since,"
+        " skeleton = excluded.skeleton"
         " WHERE players.key_hash = ''",
-        {name_key, name, key_hash, utc_now()});
+        {name_key, name, key_hash, utc_now(), skeleton});
     const SqlRow row =
         c->run(std::string("SELECT ") + kPlayerColumns + " FROM players WHERE name_key = $1",
                {name_key})
             .at(0);
     t.commit();
     return player_of(row);
+}
+
+void Store::rehash(const std::string& name_key, const std::string& old_hash,
+                   const std::string& new_hash) {
+    SqlPool::Lease c(*pool);
+    c->run("UPDATE players SET key_hash = $3 WHERE name_key = $1 AND key_hash = $2",
+           {name_key, old_hash, new_hash});
+}
+
+std::vector<Player> Store::players_without_skeleton() {
+    SqlPool::Lease c(*pool);
+    std::vector<Player> out;
+    for (const SqlRow& r :
+         c->run(std::string("SELECT ") + kPlayerColumns + " FROM players WHERE skeleton = ''")) {
+        out.push_back(player_of(r));
+    }
+    return out;
+}
+
+void Store::set_skeleton(const std::string& name_key, const std::string& skeleton) {
+    SqlPool::Lease c(*pool);
+    c->run("UPDATE players SET skeleton = $2 WHERE name_key = $1", {name_key, skeleton});
 }
 
 std::vector<Entry> Store::list_games(const std::string& board, const std::string& name_key,

@@ -1,7 +1,7 @@
-// Submissions per address: each address may submit `per_minute` games a minute, in bursts of
-// as many, refilled evenly (a token bucket). Kept in memory, per server: behind a proxy with
-// several servers each holds its own count. Remembers at most limits::kRateAddresses
-// addresses, forgetting the one heard from longest ago.
+// Things of one kind a minute, per address or per name (submissions, wrong keys): each may have
+// `per_minute` a minute, in bursts of as many, refilled evenly (a token bucket). Kept in memory,
+// per server: behind a proxy with several servers each holds its own count. Remembers at most
+// limits::kRateAddresses of them, forgetting the one heard from longest ago.
 #pragma once
 
 #include <list>
@@ -16,6 +16,8 @@ class RateLimit {
     // Whether `address` may submit now (`now` in seconds); if not, `retry_after` says in how
     // many whole seconds it may.
     bool allow(const std::string& address, double now, int& retry_after);
+    // Whether it may now, taking nothing.
+    bool has_left(const std::string& address, double now, int& retry_after);
 
   private:
     struct Bucket {

@@ -1,4 +1,4 @@
-#include "server/http/rate_limit.h"
+#include "server/board/rate_limit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,5 +28,20 @@ bool RateLimit::allow(const std::string& address, double now, int& retry_after) 
         return true;
     }
     retry_after = per_second > 0 ? static_cast<int>(std::ceil((1 - b.tokens) / per_second)) : 60;
+    return false;
+}
+
+bool RateLimit::has_left(const std::string& address, double now, int& retry_after) {
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto it = buckets.find(address);
+    if (it == buckets.end()) {
+        return true;
+    }
+    const double tokens =
+        std::min(burst, it->second.tokens + (now - it->second.updated) * per_second);
+    if (tokens >= 1) {
+        return true;
+    }
+    retry_after = per_second > 0 ? static_cast<int>(std::ceil((1 - tokens) / per_second)) : 60;
     return false;
 }
