@@ -15,6 +15,7 @@
 
 #include "server/board/names.h"
 #include "server/board/players.h"
+#include "server/limits.h"
 #include "server/store/store.h"
 
 namespace {
@@ -223,6 +224,14 @@ TEST_P(StoreTest, ANameIsItsFirstKeysUntilAnOperatorFreesIt) {
             store->release("zoë", "test", "why");
         }
     }
+    // Wrong keys for a held name: refused, and past ten a minute turned away before any hash.
+    std::vector<Refusal> wrong;
+    for (int i = 0; i < limits::kWrongKeysPerMinute + 1; ++i) {
+        const std::string key = std::string(63, 'e') + "0123456789abcdef"[i % 16];
+        wrong.push_back(players.admit("TOP", key, "x").kind);
+    }
+    EXPECT_EQ(wrong.front(), Refusal::kNameTaken);
+    EXPECT_EQ(wrong.back(), Refusal::kTooMany);
     // Eight players at once, each on a store of its own, each with a key of its own, after one
     // name nobody holds: one gets it.
     std::atomic<int> admitted{0};

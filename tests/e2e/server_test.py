@@ -89,6 +89,18 @@ def api(check, binary, velmora, trace, replays, tmp):
               headers["content-type"] == "text/plain; charset=utf-8" and
               headers.get("content-disposition", "").startswith("attachment"), str(headers))
 
+        # The same game again, under other frames or cut after its GAME OVER: refused to
+        # another name, the kept one to its own.
+        game_over = golden["game-over"]
+        over = game_over.index(b"\nover ") + 1
+        line_end = game_over.index(b"\n", over) + 1
+        cut = game_over[:line_end] + b"end" + game_over[over + 4:line_end]
+        status, body = s.submit("Copycat", cut)
+        check("another player's game cut after its GAME OVER: 422, a copy of the kept one",
+              status == 422 and "holds this game already" in body["error"], f"{status} {body}")
+        status, body = s.submit("Ana game-over", cut)
+        check("its own player's: 200, the game kept",
+              status == 200 and body["id"] == ids["game-over"], f"{status} {body}")
         tampered = golden["game-over"].replace(b"score=1 lives=0",
                                                b"score=9001 lives=0")
         status, body = s.submit("Cheat", tampered)
