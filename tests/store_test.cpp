@@ -224,6 +224,11 @@ TEST_P(StoreTest, ANameIsItsFirstKeysUntilAnOperatorFreesIt) {
             store->release("zoë", "test", "why");
         }
     }
+    // Two games under a name nobody holds, both admitted before either verifies: the first
+    // verified holds it, and the other is refused then.
+    EXPECT_FALSE(players.admit("Pair", a, "test") || players.admit("Pair", b, "test"));
+    EXPECT_FALSE(players.hold("Pair", a));
+    EXPECT_EQ(players.hold("Pair", b).kind, Refusal::kNameTaken);
     // Wrong keys for a held name: refused, and past ten a minute turned away before any hash.
     std::vector<Refusal> wrong;
     for (int i = 0; i < limits::kWrongKeysPerMinute + 1; ++i) {
