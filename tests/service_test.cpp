@@ -315,7 +315,9 @@ TEST(Attempts, ABatchBringsNoMorePlayThanItsTimeAndItsCredit) {
         std::unique_ptr<Store> store = open_store("sqlite::memory:", 1, error);
         ASSERT_NE(store, nullptr) << error;
         Players players(*store);
-        Attempts attempts(*store, players, Attempts::Rules{limits::kAheadMs, 10000, 0, fake_clock});
+        Broadcast broadcast(*store);
+        Attempts attempts(*store, players, broadcast,
+                          Attempts::Rules{limits::kAheadMs, 10000, 0, fake_clock});
         fake_now = 1'000'000'000'000LL;
         Attempt a;
         a.token_hash = content_hash("token");

@@ -36,9 +36,10 @@ std::string fresh_database(const std::string& engine) {
     }
     const char* url = std::getenv("VELMORA_TEST_POSTGRES");
     PGconn* db = PQconnectdb(url);
-    PQclear(PQexec(db,
-                   "DROP TABLE IF EXISTS admin_log, players, attempt_batches, attempts, secrets, "
-                   "board_totals, recordings, games, stats, schema_version"));
+    PQclear(PQexec(
+        db,
+        "DROP TABLE IF EXISTS watchers, admin_log, players, attempt_batches, attempts, secrets, "
+        "board_totals, recordings, games, stats, schema_version"));
     PQfinish(db);
     return url;
 }

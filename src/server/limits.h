@@ -93,6 +93,35 @@ constexpr int kVerifierNice = 10;
 // Wrong player keys a minute, from one address and for one name: a player mistyping a code
 // tries a few; a script trying keys against a name is held to this, before any hash is made.
 constexpr int kWrongKeysPerMinute = 10;
+// Batches of live games are kept in groups (board/batch_writer.h): a group goes this many
+// milliseconds after its first batch came, or at once with this many; past this many waiting
+// (a database slowed down or gone), a batch is answered 503 and sent again.
+constexpr long long kWriteEveryMs = 5;
+constexpr size_t kWriteGroup = 256;
+constexpr size_t kWriteQueue = 16384;
+// Watching a live game (board/broadcast.h), on each server. Watchers of one game: a crowd; of
+// one address: a household or a classroom behind one, a screen each; in all: the connections
+// the server holds beside its live games.
+constexpr size_t kWatchersPerGame = 1000;
+constexpr size_t kWatchersPerAddress = 32;
+constexpr size_t kWatchers = 4096;
+// The last batches of a watched game kept for its watchers (a second each): beyond them a
+// watcher reads the database, and one that stays this far behind without taking anything in a
+// second is dropped (its client may come back where it stopped).
+constexpr int kFeedBatches = 10;
+constexpr int kWatcherBehind = 8;
+// A watcher's connection sends at most this much before its client has read it (the kernel's
+// buffer, which the server does not count in its memory); and a comment every so many seconds
+// when nothing else comes, so that proxies keep the connection and a client gone is found.
+constexpr int kWatchSendBuffer = 16 * 1024;
+constexpr long long kKeepAliveMs = 15000;
+// Batches read from the database at a time for a watcher catching up with a game.
+constexpr int kCatchUpBatches = 8;
+// An ended game's batches stay this long for those who watch it.
+constexpr long long kLeftoverMs = 60000;
+// Live games listed at once.
+constexpr int kLiveDefault = 10;
+constexpr int kLiveMax = 100;
 // A token's random bytes: 256 bits, past any guessing.
 constexpr int kTokenBytes = 32;
 // Seconds in-flight requests get to finish once the server is asked to stop.

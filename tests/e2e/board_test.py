@@ -181,7 +181,7 @@ def migration(check, binary, trace, tmp):
         version = sqlite3.connect(path).execute("SELECT MAX(version) FROM schema_version")
         check("a version-1 database migrates on start: its game on the uploaded board",
               scores["total"] == 1 and scores["scores"][0]["name"] == "Old" and
-              version.fetchone()[0] == 4, str(scores))
+              version.fetchone()[0] == 5, str(scores))
         copy = os.path.join(tmp, "copy.db")
         submit(s, "New", recording(trace, 8, 30, tmp), "d" * 64)
         run = subprocess.run([binary, "backup", copy, "--db", "sqlite:" + path],

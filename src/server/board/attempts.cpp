@@ -34,11 +34,13 @@ AttemptReply standing(const Attempt& a) {
     return r;
 }
 
-Attempts::Attempts(Store& s, Players& p, const Rules& r)
+Attempts::Attempts(Store& s, Players& p, Broadcast& b, const Rules& r)
     : store(s),
       players(p),
+      broadcast(b),
       rules(r),
       secret(s.secret("daily", random_hex(32))),
+      writer(s, [this](const Store::BatchToKeep& batch) { written(batch); }),
       verifiers(r.verifiers, limits::kLiveQueue, limits::kVerifierNice) {}
 
 Dealt Attempts::create(const AttemptAsked& asked, const std::string& client) {
@@ -101,11 +103,24 @@ Dealt Attempts::create(const AttemptAsked& asked, const std::string& client) {
 
 AttemptReply Attempts::batch(long long id, int n, const std::string& token,
                              const std::string& lines) {
-    const std::optional<Attempt> found = store.attempt(id);
-    if (!found) {
-        return refused(Refusal::kNotFound, "no such attempt");
+    const std::shared_ptr<Live> live = live_of(id);
+    std::unique_lock<std::mutex> lock(live->ledger_mutex);
+    // A game this server has not taken batches of (or not lately) is read from the database;
+    // so is one whose client asks for more than this server took: another may have taken them.
+    if (!live->ledger || n > live->ledger->batches) {
+        const std::optional<Attempt> found = store.attempt(id);
+        if (!found) {
+            lock.unlock();
+            forget(id);
+            return refused(Refusal::kNotFound, "no such attempt");
+        }
+        if (!live->ledger || found->batches > live->ledger->batches ||
+            found->state != AttemptState::kLive) {
+            live->ledger = *found;
+            live->kept = found->batches;
+        }
     }
-    const Attempt& a = *found;
+    const Attempt a = *live->ledger;
     if (token.empty() || !same_hash(content_hash(token), a.token_hash)) {
         return refused(Refusal::kWrongToken, "the token does not match this attempt");
     }
@@ -121,13 +136,15 @@ AttemptReply Attempts::batch(long long id, int n, const std::string& token,
         }
         return over_already(a, std::string("the attempt has ended (") + name_of(a.state) + ")");
     }
-    if (n < a.batches) {  // a retry of one kept already: the game's end is settled again
+    if (n < a.batches) {  // a retry of one taken already: the game's end is settled again
         if (n == a.batches - 1 && a.ends) {
             AttemptReply waits;
             waits.settle = [this, a, n] { return settle(a, n); };
             return waits;
         }
-        return standing(a);
+        AttemptReply r = standing(a);
+        r.kept = live->kept;
+        return r;
     }
     if (n > a.batches) {
         AttemptReply out = refused(Refusal::kOutOfTurn, "batch " + std::to_string(n) +
@@ -152,35 +169,54 @@ AttemptReply Attempts::batch(long long id, int n, const std::string& token,
                 "cannot be made up by playing it fast";
     }
     if (!fault.empty()) {
+        lock.unlock();
         forget(id);
         return ended(a, n, lines, LiveGame::Step{LiveGame::State::kRefused, fault, Outcome{}},
                      ticks, now);
     }
     const bool ends = counts.overs + counts.ends > 0;
     const long long left = std::min(limits::kBatchCreditMs, credit - play_ms);
-    if (!store.add_batch(id, n, lines, Store::Progress{now, ticks, left, ends})) {
-        forget(id);  // another server, or a retry, got there first
-        const std::optional<Attempt> now_is = store.attempt(id);
-        return now_is ? over_already(*now_is, "the batch was taken meanwhile")
-                      : refused(Refusal::kNotFound, "no such attempt");
+    const auto shared = std::make_shared<const std::string>(lines);
+    if (!take(*live, n, shared,
+              Store::Progress{now, ticks, left, ends, live->level.load(), live->score.load()})) {
+        return refused(Refusal::kBusy,
+                       "the server is keeping more batches than it holds: send this one again "
+                       "shortly");
     }
+    const Attempt taken = *live->ledger;
+    AttemptReply kept = standing(taken);
+    kept.lag_ms = (now - a.started) / 1000 - ticks * kTickMs;
+    kept.credit_ms = left;
+    kept.kept = live->kept;
+    kept.watchers = watchers_of(id);
+    lock.unlock();
     if (ends) {
-        // Its GAME OVER is answered with its rank: once every batch is played.
+        // Its GAME OVER is answered with its rank: once every batch is kept and played.
         AttemptReply waits;
-        waits.settle = [this, a, n] { return settle(a, n); };
+        waits.settle = [this, taken, n] { return settle(taken, n); };
         return waits;
     }
     // Played on the verifiers, which yield to the threads that answer; here if they are full.
-    const auto play = [this, a, n, lines] { verify(a, n, lines); };
-    if (rules.verifiers == 0 || !verifiers.submit(play)) {
-        play();
+    const auto play_it = [this, taken, n, shared] { verify(taken, n, shared); };
+    if (rules.verifiers == 0 || !verifiers.submit(play_it)) {
+        play_it();
     }
-    AttemptReply kept;
-    kept.ticks = ticks;
-    kept.batches = n + 1;
-    kept.lag_ms = (now - a.started) / 1000 - ticks * kTickMs;
-    kept.credit_ms = left;
     return kept;
+}
+
+bool Attempts::take(Live& live, int n, const std::shared_ptr<const std::string>& lines,
+                    const Store::Progress& p) {
+    Attempt& a = *live.ledger;
+    if (!writer.keep(Store::BatchToKeep{a.id, n, lines, p, false})) {
+        return false;
+    }
+    a.batches = n + 1;
+    a.seen = p.seen;
+    a.ticks = p.ticks;
+    a.credit = p.credit;
+    a.ends = p.ends;
+    live.unkept[n] = lines;
+    return true;
 }
 
 std::string Attempts::oversized(const RecordCounts& n) {

@@ -7,20 +7,48 @@
 #include "server/board/tally.h"
 #include "server/limits.h"
 
+LiveGame::Step Attempts::play(const Attempt& a, Live& live, int n,
+                              const std::shared_ptr<const std::string>& lines) {
+    const LiveGame::Step step = live.game->feed(*lines);
+    live.applied = n + 1;
+    if (step.state != LiveGame::State::kRefused) {
+        live.level = step.outcome.level;
+        live.score = step.outcome.score;
+        broadcast.publish(a.id, n, lines);
+    }
+    return step;
+}
+
 LiveGame::Step Attempts::play_to(const Attempt& a, int n, Live& live) {
-    // From where this server's game of it stands: its batches the server has not played are in
-    // the database (another server took them, or this one restarted).
-    if (!live.game || live.applied > n + 1) {
+    // From where this server's game of it stands: its batches the server has not played are
+    // those it holds, not yet kept, and the database's (another server took them, or this one
+    // restarted).
+    if (live.stale.exchange(false) || !live.game || live.applied > n + 1) {
         live.game = std::make_unique<LiveGame>(a.seed);
         live.applied = 0;
     }
     LiveGame::Step step{live.game->state(), "", Outcome{}};
-    for (const std::string& lines : store.batches(a.id, live.applied, n + 1)) {
-        step = live.game->feed(lines);
-        ++live.applied;
-        if (step.state != LiveGame::State::kPlaying) {
+    std::vector<std::string> stored;
+    int stored_from = 0;
+    while (live.applied <= n && step.state == LiveGame::State::kPlaying) {
+        const int b = live.applied;
+        std::shared_ptr<const std::string> lines;
+        {
+            std::lock_guard<std::mutex> lock(live.ledger_mutex);
+            const auto it = live.unkept.find(b);
+            lines = it != live.unkept.end() ? it->second : nullptr;
+        }
+        if (!lines && b - stored_from >= static_cast<int>(stored.size())) {
+            stored = store.batches(a.id, b, n + 1);
+            stored_from = b;
+        }
+        if (!lines && b - stored_from < static_cast<int>(stored.size())) {
+            lines = std::make_shared<const std::string>(std::move(stored[b - stored_from]));
+        }
+        if (!lines) {
             break;
         }
+        step = play(a, live, b, lines);
     }
     if (step.state == LiveGame::State::kPlaying && live.applied != n + 1) {
         live.game.reset();
@@ -29,17 +57,16 @@ LiveGame::Step Attempts::play_to(const Attempt& a, int n, Live& live) {
     return step;
 }
 
-void Attempts::verify(const Attempt& a, int n, const std::string& lines) {
+void Attempts::verify(const Attempt& a, int n, const std::shared_ptr<const std::string>& lines) {
     const std::shared_ptr<Live> live = live_of(a.id);
     std::lock_guard<std::mutex> lock(live->mutex);
-    if (live->game && live->applied > n) {
+    if (!live->stale && live->game && live->applied > n) {
         return;  // played already, on the way to a later batch
     }
     try {
         // The next batch of a game this server plays needs no database.
-        const bool next = live->game && live->applied == n;
-        const LiveGame::Step step = next ? live->game->feed(lines) : play_to(a, n, *live);
-        live->applied = n + 1;
+        const bool next = !live->stale && live->game && live->applied == n;
+        const LiveGame::Step step = next ? play(a, *live, n, lines) : play_to(a, n, *live);
         if (step.state == LiveGame::State::kRefused) {
             const long long ticks = live->game->ticks();
             live->game.reset();
@@ -51,6 +78,7 @@ void Attempts::verify(const Attempt& a, int n, const std::string& lines) {
 }
 
 AttemptReply Attempts::settle(const Attempt& a, int n) {
+    writer.flush();  // its batches kept first: the end waits for the disk
     const std::shared_ptr<Live> live = live_of(a.id);
     std::lock_guard<std::mutex> lock(live->mutex);
     const LiveGame::Step step = play_to(a, n, *live);
@@ -72,6 +100,7 @@ void Attempts::forget(long long id) {
 
 AttemptReply Attempts::ended(const Attempt& a, int n, const std::string& lines,
                              const LiveGame::Step& step, long long ticks, long long now) {
+    writer.flush();  // every batch taken before is in the database
     NewGame game;
     game.name = a.name;
     game.name_key = a.player;
@@ -93,6 +122,13 @@ AttemptReply Attempts::ended(const Attempt& a, int n, const std::string& lines,
                  : a.ranked ? Store::Ending{AttemptState::kRanked, "", now, ticks, &game}
                             : Store::Ending{AttemptState::kPlayed, a.reason, now, ticks, nullptr};
     }
+    // How it stood: as its end was verified, or as its last batch that verified left it.
+    const std::shared_ptr<Live> live = live_of(a.id);
+    const bool finished =
+        step.state == LiveGame::State::kOver || step.state == LiveGame::State::kEnded;
+    ending.level = finished ? step.outcome.level : live->level.load();
+    ending.score = finished ? step.outcome.score : live->score.load();
+    ending.lives = finished ? step.outcome.lives : 0;
     if (ending.state == AttemptState::kRefused) {
         Tally::board().refused(ending.reason);
     } else if (step.state == LiveGame::State::kOver) {
@@ -106,6 +142,10 @@ AttemptReply Attempts::ended(const Attempt& a, int n, const std::string& lines,
                               : Refused{Refusal::kNotFound, "no such attempt"};
         return gone;
     }
+    {
+        std::lock_guard<std::mutex> lock(live->ledger_mutex);
+        live->ledger.reset();  // the database has it as it ended
+    }
     AttemptReply out;
     out.state = ending.state;
     out.reason = ending.reason;
@@ -116,7 +156,12 @@ AttemptReply Attempts::ended(const Attempt& a, int n, const std::string& lines,
     if (entry.id != 0) {
         out.entry = entry;
     }
+    broadcast.end(a.id, watched_end(out));
     return out;
+}
+
+WatchedEnd watched_end(const AttemptReply& r) {
+    return WatchedEnd{r.state, r.reason, r.ticks, r.outcome, r.entry};
 }
 
 std::shared_ptr<Attempts::Live> Attempts::live_of(long long id) {
@@ -127,33 +172,6 @@ std::shared_ptr<Attempts::Live> Attempts::live_of(long long id) {
     }
     live->used = rules.clock();
     return live;
-}
-
-void Attempts::sweep() {
-    const long long now = rules.clock();
-    // Games whose end was kept and never settled (a server went, a retry never came).
-    for (const Attempt& a : store.unsettled(now - limits::kSettleAfterMs * 1000)) {
-        try {
-            settle(a, a.batches - 1);
-        } catch (const StoreError& e) {
-            std::fprintf(stderr, "velmora-server: settling attempt %lld: %s\n", a.id, e.what());
-        }
-    }
-    const long long silence = rules.bound_ms + limits::kExpiryGraceMs;
-    store.expire_attempts(
-        now - silence * 1000,
-        "nothing came for " + std::to_string(silence / 1000) + " s: the attempt expired");
-    std::lock_guard<std::mutex> lock(mutex);
-    for (auto it = games.begin(); it != games.end();) {
-        bool done = false;
-        {
-            // One being played now is not let go.
-            std::unique_lock<std::mutex> busy(it->second->mutex, std::try_to_lock);
-            done =
-                busy.owns_lock() && (!it->second->game || it->second->used < now - silence * 1000);
-        }
-        it = done ? games.erase(it) : std::next(it);
-    }
 }
 
 size_t Attempts::kept() const {
@@ -167,6 +185,10 @@ size_t Attempts::memory() const {
     for (const auto& [id, live] : games) {
         std::lock_guard<std::mutex> busy(live->mutex);
         bytes += sizeof(Live) + (live->game ? live->game->memory() : 0);
+        std::lock_guard<std::mutex> ledger(live->ledger_mutex);
+        for (const auto& [n, lines] : live->unkept) {
+            bytes += lines->capacity();
+        }
     }
     return bytes;
 }

@@ -48,8 +48,9 @@ LiveGame::Step LiveGame::feed(const std::string& lines) {
                 return Step{verified.status(), "", verified.summary()};
         }
     }
-    if (started) {
-        snapshot = GameSnapshot::save(game);
+    if (!started) {
+        return Step{State::kPlaying, "", Outcome{}};
     }
-    return Step{State::kPlaying, "", Outcome{}};
+    snapshot = GameSnapshot::save(game);
+    return Step{State::kPlaying, "", outcome_of(game, verified.ticks())};
 }

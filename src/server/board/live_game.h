@@ -16,8 +16,8 @@ class LiveGame {
     explicit LiveGame(unsigned seed);
 
     using State = Verification::Status;
-    // How a batch left the game: still playing; over (GAME OVER: `outcome` is the game's);
-    // ended by the player before that; or refused, and why.
+    // How a batch left the game: still playing (`outcome`: how it stands); over (GAME OVER:
+    // `outcome` is the game's); ended by the player before that; or refused, and why.
     struct Step {
         State state;
         std::string reason;

@@ -12,7 +12,8 @@ enum class Refusal {
     kNotFound,    // no such game or attempt
     kOutOfTurn,   // an attempt that has ended, a batch out of order or taken meanwhile
     kUnrankable,  // a recording or a live game that cannot be ranked, a day not dealt yet
-    kTooMany,     // more live attempts from one address than it may have
+    kTooMany,     // more live attempts or watchers from one address (or in all) than it may have
+    kBusy,        // the server holds as much as it can: the same, sent again shortly, may pass
 };
 
 // A refusal and its reason, or none.

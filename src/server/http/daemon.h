@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -17,6 +18,8 @@
 #include "server/http/setup.h"
 
 using Clock = std::chrono::steady_clock;
+
+struct EventStream;
 
 struct DaemonState {
     DaemonState(const HttpSetup& s, const Routes& r, Workers& w)
@@ -37,6 +40,7 @@ struct DaemonState {
     int in_flight = 0;                               // requests begun and not yet answered
     std::unordered_map<std::string, int> by_client;  // of those, each client's
     size_t bodies = 0;  // bytes of request bodies held, all requests together
+    std::unordered_map<EventStream*, std::weak_ptr<EventStream>> streams;  // open ones
 };
 
 // One request, from its first byte to its log line.
@@ -52,8 +56,9 @@ struct Exchange {
     std::string label;  // the metrics': the route's path, or what stood for one
     // An answer made on a worker while the connection is suspended.
     bool deferred = false;
-    bool counted = false;  // in its client's count
-    size_t held = 0;       // bytes of its body counted in the bodies held
+    bool counted = false;           // in its client's count
+    size_t held = 0;                // bytes of its body counted in the bodies held
+    EventStream* stream = nullptr;  // the events it answers with, if it watches a game
     std::mutex mutex;
     Answer answer;
 };

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@ struct Request {
     std::string client;              // who asked: the address, or behind a proxy the one it names
     std::string key;                 // the player key (X-Velmora-Key), if any
     std::string content_type;        // the body's, as the client named it
+    std::string last_event_id;       // where an event stream it watched before stopped
     std::vector<std::string> parts;  // what the route's {id} and {name} matched, in order
 
     // A query value, "" when it is not there.
@@ -37,10 +39,14 @@ struct Answer {
     std::vector<std::pair<std::string, std::string>> headers;
 };
 
+class Watcher;
+
 // What a handler gives back: an answer now, or one to make on a verification worker while the
-// connection waits (a game's settling: its rank once every batch is played).
+// connection waits (a game's settling: its rank once every batch is played), or a game's
+// events as they come, to a watcher (text/event-stream).
 struct Reply {
     Reply(Answer now_) : now(std::move(now_)) {}
+    Reply(std::shared_ptr<Watcher> watcher) : events(std::move(watcher)) {}
     // `must_run`: made even when every worker is busy (a game's settling is never turned
     // away for load: its client would lose the game).
     Reply(std::function<Answer()> job, bool must_run_ = false)
@@ -48,6 +54,7 @@ struct Reply {
     Answer now;
     std::function<Answer()> later;
     bool must_run = false;
+    std::shared_ptr<Watcher> events;
 };
 
 // {"error": message} with `status`.

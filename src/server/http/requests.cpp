@@ -2,13 +2,12 @@
 
 #include "server/http/clients.h"
 #include "server/http/daemon.h"
+#include "server/http/event_stream.h"
 #include "server/http/metrics.h"
 #include "server/http/static_files.h"
 #include "server/store/store.h"
 
 namespace {
-
-using State = DaemonState;
 
 using State = DaemonState;
 
@@ -180,6 +179,9 @@ MHD_Result respond(State& s, MHD_Connection* c, Exchange& x) {
     }
     try {
         Reply reply = route->handler(x.request);
+        if (reply.events) {
+            return stream_events(s, c, x, reply.events);
+        }
         return reply.later ? defer(s, c, x, reply.later, reply.must_run) : send(c, x, reply.now);
     } catch (const StoreError& e) {
         Metrics::server().database_error();
@@ -203,6 +205,9 @@ MHD_Result begin_request(State& s, MHD_Connection* c, Exchange& x) {
         x.request.content_type = type;
     }
     x.request.token = bearer_token(c);
+    if (const char* id = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "Last-Event-ID")) {
+        x.request.last_event_id = id;
+    }
     if (const char* key = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "X-Velmora-Key")) {
         x.request.key = key;
     }

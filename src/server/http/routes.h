@@ -12,6 +12,8 @@
 //   POST /api/v1/attempts                  {"board", "name", "key", "day"}: a ranked game dealt
 //   GET  /api/v1/attempts/{id}             where it stands
 //   POST /api/v1/attempts/{id}/records?batch=N   (Authorization: Bearer TOKEN) its lines
+//   GET  /api/v1/live?board=B&day=D&limit=N      the games being played, best first
+//   GET  /api/v1/attempts/{id}/watch?from=N      the game as it is played (text/event-stream)
 //   /api/v1/admin/...                      the operators' (with --admin-token-file)
 #pragma once
 

@@ -14,19 +14,10 @@
 namespace {
 
 Answer scores(const Request& request, Store& store) {
-    const std::optional<Board> board =
-        board_named(request.arg("board").empty() ? "open" : request.arg("board"));
-    std::string day = request.arg("day");
-    if (!board) {
-        return error_answer(400, "board is open, daily or uploaded");
-    }
-    if (*board == Board::kDaily) {
-        day = day.empty() ? utc_day(now_micros()) : day;
-        if (!valid_day(day)) {
-            return error_answer(400, "day is written YYYY-MM-DD");
-        }
-    } else if (!day.empty()) {
-        return error_answer(400, "only the daily board has days");
+    Board board = Board::kOpen;
+    std::string day;
+    if (const std::optional<Answer> unread = board_asked(request, true, board, day)) {
+        return *unread;
     }
     std::optional<long long> limit = limits::kScoresDefault;
     std::optional<long long> offset = 0;
@@ -42,9 +33,9 @@ Answer scores(const Request& request, Store& store) {
             return error_answer(400, "offset is a whole number from 0");
         }
     }
-    const long long total = store.total(*board, day);
+    const long long total = store.total(board, day);
     std::string rows = "[";
-    for (const Entry& e : store.page(static_cast<int>(*limit), *offset, *board, day)) {
+    for (const Entry& e : store.page(static_cast<int>(*limit), *offset, board, day)) {
         rows += (rows.size() > 1 ? ", " : "") + JsonObject()
                                                     .add("rank", e.rank)
                                                     .add("id", e.id)
@@ -56,8 +47,8 @@ Answer scores(const Request& request, Store& store) {
                                                     .text();
     }
     JsonObject o;
-    o.add("board", name_of(*board));
-    if (*board == Board::kDaily) {
+    o.add("board", name_of(board));
+    if (board == Board::kDaily) {
         o.add("day", day);
     }
     return Answer{200, o.add("total", total).add_raw("scores", rows + "]").text()};

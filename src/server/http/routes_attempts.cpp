@@ -1,5 +1,5 @@
-// Live attempts' handlers: an attempt dealt, shown, and its batches taken, each the board's
-// reply written as a status and JSON.
+// Live attempts' handlers: an attempt dealt, shown, its batches taken, each the board's reply
+// written as a status and JSON; the games being played listed, and one watched.
 #include <nlohmann/json.hpp>
 
 #include "cli/option_table.h"
@@ -81,25 +81,16 @@ Answer batch_answer(const AttemptReply& r) {
     if (r.refused) {
         return refusal_answer(r.refused);
     }
-    JsonObject o;
-    o.add("state", name_of(r.state));
     if (r.state == AttemptState::kLive) {
-        o.add("ticks", r.ticks).add("batches", r.batches);
+        JsonObject o;
+        o.add("state", name_of(r.state)).add("ticks", r.ticks).add("batches", r.batches);
+        o.add("kept", r.kept);
         if (r.lag_ms) {
-            o.add("lag_ms", *r.lag_ms).add("credit_ms", r.credit_ms);
+            o.add("lag_ms", *r.lag_ms).add("credit_ms", r.credit_ms).add("watchers", r.watchers);
         }
         return Answer{200, o.text()};
     }
-    o.add("reason", r.reason).add("ticks", r.ticks);
-    if (r.outcome) {
-        o.add("score", r.outcome->score).add("level", r.outcome->level);
-        o.add("lives", r.outcome->lives);
-    }
-    if (r.entry) {
-        o.add("game", r.entry->id).add("rank", r.entry->rank).add("board", name_of(r.entry->board));
-        o.add("day", r.entry->day);
-    }
-    return Answer{r.state == AttemptState::kRefused ? 422 : 200, o.text()};
+    return Answer{r.state == AttemptState::kRefused ? 422 : 200, end_json(watched_end(r))};
 }
 
 Reply taken(const Request& request, Leaderboard& board) {
@@ -120,6 +111,60 @@ Reply taken(const Request& request, Leaderboard& board) {
     return batch_answer(reply);
 }
 
+Answer live_now(const Request& request, Store& store) {
+    Board board = Board::kOpen;
+    std::string day;
+    if (const std::optional<Answer> unread = board_asked(request, false, board, day)) {
+        return *unread;
+    }
+    std::optional<long long> limit = limits::kLiveDefault;
+    if (request.query.count("limit") != 0) {
+        limit = whole_number(request.arg("limit"), 1, limits::kLiveMax);
+        if (!limit) {
+            return error_answer(
+                400, "limit is a whole number from 1 to " + std::to_string(limits::kLiveMax));
+        }
+    }
+    std::string rows = "[";
+    for (const LiveEntry& e : store.live_games(board, day, static_cast<int>(*limit))) {
+        JsonObject o;
+        o.add("attempt", e.attempt).add("board", name_of(e.board)).add("day", e.day);
+        o.add("name", e.name).add("level", e.level).add("score", e.score).add("ticks", e.ticks);
+        rows += (rows.size() > 1 ? ", " : "") + o.add("watchers", e.watchers).text();
+    }
+    JsonObject o;
+    o.add("board", name_of(board));
+    if (board == Board::kDaily) {
+        o.add("day", day);
+    }
+    return Answer{200, o.add_raw("games", rows + "]").text()};
+}
+
+Reply watched(const Request& request, Leaderboard& board) {
+    const std::optional<long long> id = whole_number(request.parts[0], 1, kLargestId);
+    if (!id) {
+        return error_answer(404, "no such attempt");
+    }
+    // Where to start: after the last event a client had (it came back), or where it asks.
+    std::optional<long long> from = 0;
+    if (!request.last_event_id.empty()) {
+        from = whole_number(request.last_event_id, 0, 999999998);
+        from = from ? std::optional<long long>(*from + 1) : std::nullopt;
+    } else if (request.query.count("from") != 0) {
+        from = whole_number(request.arg("from"), 0, 999999999);
+    }
+    if (!from) {
+        return error_answer(400, "a game is watched from a batch numbered from 0: ?from=N");
+    }
+    Refused refused;
+    std::shared_ptr<Watcher> watcher =
+        board.attempts.watch(*id, static_cast<int>(*from), request.client, refused);
+    if (!watcher) {
+        return refusal_answer(refused);
+    }
+    return Reply(std::move(watcher));
+}
+
 }  // namespace
 
 void Routes::attempts(Leaderboard& board) {
@@ -135,4 +180,8 @@ void Routes::attempts(Leaderboard& board) {
          }});
     rows.push_back({"POST", "/api/v1/attempts/{id}/records", limits::kMaxBatch, false, R::kAtOnce,
                     [b](const Request& r) { return taken(r, *b); }});
+    rows.push_back({"GET", "/api/v1/live", 0, false, R::kAtOnce,
+                    [b](const Request& r) { return Reply(live_now(r, b->store)); }});
+    rows.push_back({"GET", "/api/v1/attempts/{id}/watch", 0, false, R::kAtOnce,
+                    [b](const Request& r) { return watched(r, *b); }});
 }

@@ -7,6 +7,7 @@
 
 #include "server/http/clients.h"
 #include "server/http/daemon.h"
+#include "server/http/event_stream.h"
 #include "server/http/listen_address.h"
 #include "server/http/metrics.h"
 
@@ -51,6 +52,10 @@ void completed(void* cls, MHD_Connection*, void** context, MHD_RequestTerminatio
                 static_cast<long>(took.count() * 1000));
     Metrics::server().request(x->label, x->status, took.count());
     release(s, *x);
+    if (x->stream != nullptr) {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.streams.erase(x->stream);
+    }
     delete x;
     *context = nullptr;
     {
@@ -111,6 +116,7 @@ void HttpServer::stop(int grace_seconds) {
     // No new connections; what is in flight (verifications included) is answered. The workers
     // finish whatever they took, then the connections they resume get their answers.
     const MHD_socket listening = MHD_quiesce_daemon(state->daemon);
+    end_streams(*state);
     const auto settle = [this](int seconds) {
         std::unique_lock<std::mutex> lock(state->mutex);
         state->idle.wait_for(lock, std::chrono::seconds(seconds),

@@ -6,7 +6,9 @@
 //   board_totals     games kept on each board, counted as they come so counting costs nothing
 //   secrets          the server's secret, from which the daily seeds come
 //   attempts         each ranked game dealt: its seed, token, player and how far it has come
-//   attempt_batches  a live attempt's recording as it came, batch by batch, until it ends
+//   attempt_batches  a live attempt's recording as it came, batch by batch, until a while
+//                    after it ends
+//   watchers         how many watch each live game, on each server
 //   players          each name held: by whose key (its hash), banned or not, what it looks like
 //   admin_log        what the operators did, who did it and why
 //
@@ -115,6 +117,23 @@ inline const std::vector<std::vector<const char*>> kSteps = {
         "CREATE INDEX games_by_fingerprint ON games (board, fingerprint)",
         "ALTER TABLE players ADD COLUMN skeleton TEXT NOT NULL DEFAULT ''",
         "CREATE INDEX players_by_skeleton ON players (skeleton)",
+    },
+    // 5: what the list of games being played shows of each (its level and score as last
+    // verified, its lives once it ends); an ended attempt's batches, kept a while for those who
+    // watch it (leftover until the housekeeping drops them); how many watch each game on each
+    // server.
+    {
+        "ALTER TABLE attempts ADD COLUMN level INTEGER NOT NULL DEFAULT 0",
+        "ALTER TABLE attempts ADD COLUMN score INTEGER NOT NULL DEFAULT 0",
+        "ALTER TABLE attempts ADD COLUMN lives INTEGER NOT NULL DEFAULT 0",
+        "ALTER TABLE attempts ADD COLUMN leftover INTEGER NOT NULL DEFAULT 0",
+        "CREATE INDEX attempts_leftover ON attempts (leftover, seen)",
+        "CREATE TABLE watchers ("
+        " server TEXT NOT NULL,"
+        " attempt BIGINT NOT NULL,"
+        " watchers INTEGER NOT NULL,"
+        " PRIMARY KEY (server, attempt))",
+        "CREATE INDEX watchers_by_attempt ON watchers (attempt)",
     },
 };
 inline const int kVersion = static_cast<int>(kSteps.size());

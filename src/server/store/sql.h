@@ -56,10 +56,22 @@ class SqlConnection {
     virtual void tidy() {}
 };
 
+// What other servers say on a channel (PostgreSQL's LISTEN and NOTIFY), heard on a connection
+// of its own.
+class SqlListener {
+  public:
+    virtual ~SqlListener() = default;
+    // What was said since the last call, waiting up to `timeout_ms` for something. A connection
+    // lost is made again; what was said meanwhile is lost, and `lost` says so.
+    virtual std::vector<std::string> wait(int timeout_ms, bool& lost) = 0;
+};
+
 // "sqlite:PATH" or "postgresql://..." (anything libpq takes); null, with `error`, if it cannot be
 // opened.
 std::unique_ptr<SqlConnection> open_sqlite(const std::string& path, std::string& error);
 std::unique_ptr<SqlConnection> open_postgres(const std::string& url, std::string& error);
+std::unique_ptr<SqlListener> listen_postgres(const std::string& url, const std::string& channel,
+                                             std::string& error);
 // A consistent copy of the SQLite database at `path` in `file` (made anew), taken while others
 // write to it (SQLite's online backup); false, with `error`, if it cannot be made.
 bool sqlite_backup(const std::string& path, const std::string& file, std::string& error);

@@ -2,7 +2,10 @@
 // nothing of their own. Statements are prepared on a connection the first time it runs them; a
 // connection found broken as it goes back to the pool is made anew, its statements with it.
 #include <libpq-fe.h>
+#include <poll.h>
 
+#include <chrono>
+#include <thread>
 #include <unordered_map>
 
 #include "server/store/sql.h"
@@ -92,9 +95,49 @@ class PostgresConnection : public SqlConnection {
     long long last_changed = 0;
 };
 
-}  // namespace
+// A connection that LISTENs on one channel and does nothing else.
+class PostgresListener : public SqlListener {
+  public:
+    PostgresListener(PGconn* db_, std::string channel_) : db(db_), channel(std::move(channel_)) {}
+    ~PostgresListener() override { PQfinish(db); }
 
-std::unique_ptr<SqlConnection> open_postgres(const std::string& url, std::string& error) {
+    bool listen() {
+        char* quoted = PQescapeIdentifier(db, channel.c_str(), channel.size());
+        if (quoted == nullptr) {
+            return false;
+        }
+        Result r(PQexec(db, (std::string("LISTEN ") + quoted).c_str()));
+        PQfreemem(quoted);
+        return r.ok();
+    }
+
+    std::vector<std::string> wait(int timeout_ms, bool& lost) override {
+        lost = false;
+        std::vector<std::string> heard;
+        if (PQstatus(db) != CONNECTION_OK) {
+            // Made again, at most once a wait: what was said while it was away is lost.
+            std::this_thread::sleep_for(std::chrono::milliseconds(timeout_ms));
+            PQreset(db);
+            lost = PQstatus(db) == CONNECTION_OK && listen();
+            return heard;
+        }
+        pollfd ready{PQsocket(db), POLLIN, 0};
+        if (poll(&ready, 1, timeout_ms) > 0 && PQconsumeInput(db) == 0) {
+            return heard;  // the connection broke: the next wait makes it again
+        }
+        while (PGnotify* n = PQnotifies(db)) {
+            heard.emplace_back(n->extra);
+            PQfreemem(n);
+        }
+        return heard;
+    }
+
+  private:
+    PGconn* db;
+    const std::string channel;
+};
+
+PGconn* connect(const std::string& url, std::string& error) {
     PGconn* db = PQconnectdb(url.c_str());
     // The server's notices ("already exists, skipping") are no news to its log.
     PQsetNoticeProcessor(
@@ -107,5 +150,26 @@ std::unique_ptr<SqlConnection> open_postgres(const std::string& url, std::string
         PQfinish(db);
         return nullptr;
     }
-    return std::make_unique<PostgresConnection>(db);
+    return db;
+}
+
+}  // namespace
+
+std::unique_ptr<SqlListener> listen_postgres(const std::string& url, const std::string& channel,
+                                             std::string& error) {
+    PGconn* db = connect(url, error);
+    if (db == nullptr) {
+        return nullptr;
+    }
+    auto listener = std::make_unique<PostgresListener>(db, channel);
+    if (!listener->listen()) {
+        error = "cannot LISTEN on " + channel;
+        return nullptr;
+    }
+    return listener;
+}
+
+std::unique_ptr<SqlConnection> open_postgres(const std::string& url, std::string& error) {
+    PGconn* db = connect(url, error);
+    return db != nullptr ? std::make_unique<PostgresConnection>(db) : nullptr;
 }

@@ -61,7 +61,8 @@ void migrate(SqlConnection& c) {
 
 }  // namespace
 
-Store::Store(std::unique_ptr<SqlPool> p) : pool(std::move(p)) {}
+Store::Store(std::unique_ptr<SqlPool> p, std::string listen)
+    : pool(std::move(p)), listen_url(std::move(listen)) {}
 
 std::pair<long long, bool> Store::insert_game(SqlConnection& c, const NewGame& game,
                                               const std::string& recording) {
@@ -210,7 +211,8 @@ std::unique_ptr<Store> open_store(const std::string& url, int connections, std::
         }
         all.push_back(std::move(c));
     }
-    return std::make_unique<Store>(std::make_unique<SqlPool>(std::move(all)));
+    return std::make_unique<Store>(std::make_unique<SqlPool>(std::move(all)),
+                                   is_sqlite ? std::string() : url);
 }
 
 std::string content_hash(const std::string& bytes) {

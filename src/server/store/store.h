@@ -81,6 +81,21 @@ struct Attempt {
     long long credit = 0;   // ms of play a batch may bring beyond the time since the last one
     bool ends = false;      // its last batch kept holds the game's end: it is to be settled
     std::string key_hash;   // its player's key's hash, to hold the name once the game verifies
+    int level = 0;          // as last verified; at its end, the game's
+    int score = 0;
+    int lives = 0;  // once it has ended
+};
+
+// A live game as the list of games being played shows it.
+struct LiveEntry {
+    long long attempt = 0;
+    Board board = Board::kOpen;
+    std::string day;
+    std::string name;
+    int level = 0;
+    int score = 0;
+    long long ticks = 0;
+    long long watchers = 0;  // on every server
 };
 
 // A name as the board holds it.
@@ -105,7 +120,8 @@ struct LogEntry {
 
 class Store {
   public:
-    explicit Store(std::unique_ptr<SqlPool> pool);
+    // `listen_url`: the PostgreSQL database's, for news_about_batches ("" on SQLite).
+    Store(std::unique_ptr<SqlPool> pool, std::string listen_url);
 
     // Keeps `game` unless a recording with its content is kept already (on any server), or its
     // board holds a game of its fingerprint (the same game, other frames): the entry as kept,
@@ -149,27 +165,60 @@ class Store {
         long long ticks;
         long long credit;
         bool ends;
+        int level = 0;  // as last verified
+        int score = 0;
     };
     // Keeps the next batch of a live attempt with how far it has come; false if the attempt is
     // no longer live or that batch is kept already (by another server, or a retry).
     bool add_batch(long long id, int batch, const std::string& body, const Progress& progress);
+    // Batches of live attempts to keep together.
+    struct BatchToKeep {
+        long long attempt;
+        int batch;
+        std::shared_ptr<const std::string> body;
+        Progress progress;
+        bool kept = false;  // set by keep_batches
+    };
+    // Keeps each batch that is still its attempt's next, all in one durable transaction, and
+    // tells the other servers which were kept; `kept` says which were.
+    void keep_batches(std::vector<BatchToKeep>& batches);
+    // What the servers say of the attempts as they keep their batches and end them: "SERVER
+    // ID:BATCH ID:end ...", SERVER the name each gave announce_as. Null on SQLite, where one
+    // server is all there is.
+    std::unique_ptr<SqlListener> news_about_batches(std::string& error);
+    // The name this server's news goes by; set once, before the store is shared.
+    void announce_as(const std::string& server) { announcer = server; }
+    const std::string& announced_as() const { return announcer; }
+    // The live games of a board (a day's, on the daily one), best first: `limit` of them.
+    std::vector<LiveEntry> live_games(Board board, const std::string& day, int limit);
+    // How many watch each game on `server` now, for the games whose count changed (0: none).
+    void count_watchers(const std::string& server,
+                        const std::vector<std::pair<long long, long long>>& counts);
+    // How many watch each live game watched anywhere.
+    std::vector<std::pair<long long, long long>> watchers();
+    // The batches of attempts that ended before `ended_before` go.
+    long long drop_leftovers(long long ended_before);
     // Ends a live attempt, with batch `batch` if `body` holds one: its `state` and `reason`,
     // and for a ranked one its game on its board, the recording made of its batches (`game`'s
     // own is not used), whose entry goes to `ranked`. False if the attempt was no longer live
-    // (or that batch kept already); its batches go either way.
+    // (or that batch kept already). Its batches stay a while for whoever watches it (see
+    // drop_leftovers); a ranked game's recording is its own.
     struct Ending {
         AttemptState state;
         std::string reason;
         long long seen;
         long long ticks;
         const NewGame* game;  // null unless it ranks
+        int level = 0;        // how the game stood at its end
+        int score = 0;
+        int lives = 0;
     };
     bool end_attempt(long long id, int batch, const std::string& body, const Ending& ending,
                      Entry* ranked);
-    // Attempts live but unheard since `seen_before` expire, with `reason`; how many did. One
+    // Attempts live but unheard since `seen_before` expire, with `reason`: those that did. One
     // whose last batch ends its game is settled instead (unsettled: those heard from before
     // `seen_before`).
-    long long expire_attempts(long long seen_before, const std::string& reason);
+    std::vector<long long> expire_attempts(long long seen_before, const std::string& reason);
     std::vector<Attempt> unsettled(long long seen_before);
 
     // The holder of a name, if anyone holds it or it is banned.
@@ -211,10 +260,17 @@ class Store {
                                   const SqlValue& value);
     std::pair<long long, bool> insert_game(SqlConnection& c, const NewGame& game,
                                            const std::string& recording);
+    // Tells the other servers `news` (PostgreSQL), within the transaction under way.
+    void announce(SqlConnection& c, const std::string& news);
+    // Moves a live attempt on past batch `batch`; false if it is not there any more.
+    static bool take_batch(SqlConnection& c, long long id, int batch, const std::string& body,
+                           const Progress& progress);
     void note(SqlConnection& c, const std::string& who, const std::string& action,
               const std::string& target, const std::string& reason);
 
     std::unique_ptr<SqlPool> pool;
+    const std::string listen_url;
+    std::string announcer;
 };
 
 // "sqlite:PATH" or "postgresql://USER@HOST:PORT/DB" (anything libpq takes after

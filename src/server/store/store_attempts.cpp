@@ -8,7 +8,7 @@ namespace {
 
 constexpr const char* kAttemptColumns =
     "id, token_hash, board, day, seed, name, player, client, ranked, state, reason, started, "
-    "seen, batches, ticks, COALESCE(game, 0), credit, ends, key_hash";
+    "seen, batches, ticks, COALESCE(game, 0), credit, ends, key_hash, level, score, lives";
 
 Attempt attempt_of(const SqlRow& r) {
     Attempt a;
@@ -31,16 +31,20 @@ Attempt attempt_of(const SqlRow& r) {
     a.credit = whole(r[16]);
     a.ends = whole(r[17]) != 0;
     a.key_hash = r[18];
+    a.level = static_cast<int>(whole(r[19]));
+    a.score = static_cast<int>(whole(r[20]));
+    a.lives = static_cast<int>(whole(r[21]));
     return a;
 }
 
-// Moves a live attempt on past batch `batch`; false if it is not there any more.
-bool take_batch(SqlConnection& c, long long id, int batch, const std::string& body,
-                const Store::Progress& p) {
+}  // namespace
+
+bool Store::take_batch(SqlConnection& c, long long id, int batch, const std::string& body,
+                       const Store::Progress& p) {
     c.run(
-        "UPDATE attempts SET batches = $2 + 1, seen = $3, ticks = $4, credit = $5, ends = $6"
-        " WHERE id = $1 AND state = 'live' AND batches = $2",
-        {id, batch, p.seen, p.ticks, p.credit, p.ends ? 1 : 0});
+        "UPDATE attempts SET batches = $2 + 1, seen = $3, ticks = $4, credit = $5, ends = $6,"
+        " level = $7, score = $8 WHERE id = $1 AND state = 'live' AND batches = $2",
+        {id, batch, p.seen, p.ticks, p.credit, p.ends ? 1 : 0, p.level, p.score});
     if (c.changed() != 1) {
         return false;
     }
@@ -48,8 +52,6 @@ bool take_batch(SqlConnection& c, long long id, int batch, const std::string& bo
           {id, batch, body});
     return true;
 }
-
-}  // namespace
 
 std::string Store::secret(const std::string& name, const std::string& made_if_none) {
     SqlPool::Lease c(*pool);
@@ -155,9 +157,11 @@ bool Store::end_attempt(long long id, int batch, const std::string& body, const 
         kept.content_hash = content_hash(recording);
         game = insert_game(*c, kept, recording).first;
     }
-    c->run("UPDATE attempts SET state = $2, reason = $3, game = $4 WHERE id = $1",
-           {id, name_of(ending.state), ending.reason, game});
-    c->run("DELETE FROM attempt_batches WHERE attempt = $1", {id});
+    c->run(
+        "UPDATE attempts SET state = $2, reason = $3, game = $4, level = $5, score = $6,"
+        " lives = $7, leftover = 1 WHERE id = $1",
+        {id, name_of(ending.state), ending.reason, game, ending.level, ending.score, ending.lives});
+    announce(*c, " " + std::to_string(id) + ":end");
     t.commit();
     if (game != 0 && ranked != nullptr) {
         if (std::optional<Entry> e = entry_on(*c, "id", game)) {
@@ -167,21 +171,21 @@ bool Store::end_attempt(long long id, int batch, const std::string& body, const 
     return true;
 }
 
-long long Store::expire_attempts(long long seen_before, const std::string& reason) {
+std::vector<long long> Store::expire_attempts(long long seen_before, const std::string& reason) {
     SqlPool::Lease c(*pool);
-    long long expired = 0;
+    std::vector<long long> expired;
     for (const SqlRow& row : c->run("SELECT id FROM attempts WHERE state = 'live' AND ends = 0"
                                     " AND seen < $1 LIMIT 1000",
                                     {seen_before})) {
         const long long id = whole(row[0]);
         SqlTransaction t(*c);
         c->run(
-            "UPDATE attempts SET state = 'expired', reason = $2 WHERE id = $1 AND"
+            "UPDATE attempts SET state = 'expired', reason = $2, leftover = 1 WHERE id = $1 AND"
             " state = 'live' AND ends = 0 AND seen < $3",
             {id, reason, seen_before});
         if (c->changed() == 1) {
-            c->run("DELETE FROM attempt_batches WHERE attempt = $1", {id});
-            ++expired;
+            announce(*c, " " + std::to_string(id) + ":end");
+            expired.push_back(id);
         }
         t.commit();
     }
