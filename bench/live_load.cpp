@@ -1,16 +1,15 @@
 // velmora_live_load: many ranked games played live at once against a server, for make
 // bench-server. Each connection (HTTP/1.1, kept alive) plays one attempt: dealt on today's
 // daily board (under a name of its own, so each ranks), its recording sent a batch a second
-// with the ticks that fell due, a new attempt dealt when one ends. The connections come from
-// many loopback addresses, as many players would, within the server's limits per address.
-// The same pacing against a static file ("static PATH") measures a plain web server alike.
+// with the ticks that fell due, a new attempt dealt when one ends. The first WATCHERS of them
+// are each watched, on a connection of its own, from the start of each game. The connections
+// come from many loopback addresses, as many players would, within the server's limits per
+// address. The same pacing against a static file ("static PATH") measures a plain web server.
 //
-//   velmora_live_load PORT CONNECTIONS SECONDS live|static PATH
+//   velmora_live_load PORT CONNECTIONS SECONDS live|static PATH [WATCHERS]
 //
-// It prints each answer's time from the batch sent to the answer read: count, p50, p99, max.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
+// It prints each answer's time from the batch sent to the answer read (count, p50, p99, max),
+// and each batch's time from its answer read to its event read by its watcher.
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -24,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "game/game.h"
-#include "replay/recorder.h"
+#include "bench/live_recording.h"
+#include "bench/load_http.h"
 
 namespace {
 
@@ -33,45 +32,6 @@ using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point t) {
     return std::chrono::duration<double>(Clock::now() - t).count();
-}
-
-// The recording cut after each tick: chunk k holds the lines up to and including tick k + 1.
-std::vector<std::string> ticks_of(const std::string& recording) {
-    std::vector<std::string> chunks;
-    std::string lines;
-    for (size_t at = 0; at < recording.size();) {
-        const size_t end = recording.find('\n', at) + 1;
-        lines += recording.substr(at, end - at);
-        if (recording.compare(at, 2, "t ") == 0) {
-            chunks.push_back(lines);
-            lines.clear();
-        }
-        at = end;
-    }
-    return chunks;
-}
-
-// A recording of seed `seed`, `ticks` ticks of a pilot that turns and fires now and then.
-std::string recording_of(unsigned seed, long ticks) {
-    std::unique_ptr<Recorder> r = Recorder::in_memory();
-    Game game;
-    game.new_game(seed);
-    r->new_game(seed, game);
-    for (long t = 1; t <= ticks && !game.get_game_over(); ++t) {
-        if (t % 7 == 0) {
-            ship_command(game, 'a');
-            r->key('a');
-        }
-        if (t % 11 == 0) {
-            ship_command(game, 'q');
-            r->key('q');
-        }
-        game.update();
-        r->tick(game, game.get_game_over());
-        game.frame_unseen();
-        r->frame();
-    }
-    return r->text();
 }
 
 struct Connection {
@@ -89,73 +49,67 @@ struct Connection {
     int batch = 0;
     bool dealing = false;
     int game = 0;
+    std::vector<Clock::time_point> answered;  // each batch's answer, read
 };
 
-std::string post(const std::string& path, const std::string& body, const std::string& extra) {
-    return "POST " + path +
-           " HTTP/1.1\r\nHost: bench\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
-           extra + "\r\n" + body;
+// A watcher of one live connection's games, on a connection of its own.
+struct Watch {
+    int fd = -1;
+    std::string in;
+    ChunkedReader stream;
+    long long attempt = 0;  // the game it watches; 0: none
+    bool ended = false;     // its end has come
+    Clock::time_point began;
+};
+
+bool write_all(int fd, const std::string& out) {
+    return write(fd, out.data(), out.size()) == static_cast<ssize_t>(out.size());
 }
 
-// A whole answer at the front of `in`: its status and body, removed from `in`; false if not
-// all there yet.
-bool take_answer(std::string& in, int& status, std::string& body) {
-    const size_t end = in.find("\r\n\r\n");
-    if (end == std::string::npos) {
-        return false;
+void start_watching(Watch& w, const Connection& c) {
+    w.attempt = c.attempt;
+    w.began = Clock::now();
+    w.stream = ChunkedReader{};
+    w.ended = false;
+    write_all(w.fd, "GET /api/v1/attempts/" + std::to_string(c.attempt) +
+                        "/watch HTTP/1.1\r\nHost: bench\r\n\r\n");
+}
+
+// The events the watcher has whole: each batch's time from its answer to its event goes to
+// `delivered` (for batches answered since it began watching).
+void take_events(Watch& w, const Connection& c, std::vector<double>& delivered) {
+    for (size_t end; (end = w.stream.text.find("\n\n")) != std::string::npos;) {
+        const std::string event = w.stream.text.substr(0, end);
+        w.stream.text.erase(0, end + 2);
+        w.ended = w.ended || event.compare(0, 10, "event: end") == 0;
+        const size_t id = event.find("\nid: ");
+        if (id == std::string::npos || w.attempt != c.attempt) {
+            continue;
+        }
+        const size_t n = std::strtoul(event.c_str() + id + 5, nullptr, 10);
+        if (n >= c.answered.size()) {
+            delivered.push_back(0);  // before its answer was read
+        } else if (c.answered[n] >= w.began) {
+            delivered.push_back(seconds_since(c.answered[n]) * 1000);
+        }
     }
-    const size_t length_at = in.find("Content-Length: ");
-    const size_t length =
-        length_at < end ? std::strtoul(in.c_str() + length_at + 16, nullptr, 10) : 0;
-    if (in.size() < end + 4 + length) {
-        return false;
+}
+
+double at(std::vector<double>& times, double q) {
+    if (times.empty()) {
+        return 0;
     }
-    status = std::atoi(in.c_str() + 9);
-    body = in.substr(end + 4, length);
-    in.erase(0, end + 4 + length);
-    return true;
-}
-
-std::string json_text(const std::string& body, const char* key) {
-    const std::string k = std::string("\"") + key + "\": \"";
-    const size_t at = body.find(k);
-    return at == std::string::npos
-               ? ""
-               : body.substr(at + k.size(), body.find('"', at + k.size()) - at - k.size());
-}
-
-long long json_number(const std::string& body, const char* key) {
-    const std::string k = std::string("\"") + key + "\": ";
-    const size_t at = body.find(k);
-    return at == std::string::npos ? 0 : std::atoll(body.c_str() + at + k.size());
-}
-
-int open_connection(int port, int n) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in from{};
-    from.sin_family = AF_INET;
-    // 16 connections an address, from 127.1.0.1 on: the server's limits per address hold.
-    from.sin_addr.s_addr = htonl((127u << 24) | (1u << 16) | static_cast<unsigned>(n / 16 + 1));
-    bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        std::perror("connect");
-        std::exit(1);
-    }
-    const int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
+    std::sort(times.begin(), times.end());
+    return times[static_cast<size_t>(q * static_cast<double>(times.size() - 1))];
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 6) {
+    if (argc != 6 && argc != 7) {
         std::fprintf(stderr,
-                     "usage: velmora_live_load PORT CONNECTIONS SECONDS live|static PATH\n");
+                     "usage: velmora_live_load PORT CONNECTIONS SECONDS live|static PATH "
+                     "[WATCHERS]\n");
         return 2;
     }
     const int port = std::atoi(argv[1]);
@@ -163,19 +117,28 @@ int main(int argc, char** argv) {
     const double seconds = std::atof(argv[3]);
     const bool live = std::string(argv[4]) == "live";
     const std::string path = argv[5];
+    const int watchers = argc == 7 ? std::min(count, std::atoi(argv[6])) : 0;
     rlimit files{65536, 65536};
     setrlimit(RLIMIT_NOFILE, &files);
 
     std::string head;  // the header and the seed, which go with an attempt's first batch
     std::vector<std::string> chunks;
     std::vector<Connection> all(static_cast<size_t>(count));
+    std::vector<Watch> watching(static_cast<size_t>(watchers));
     const int poll = epoll_create1(0);
-    for (int i = 0; i < count; ++i) {
-        all[i].fd = open_connection(port, i);
+    const auto listen_to = [poll](int fd, uint32_t id) {
         epoll_event e{EPOLLIN, {}};
-        e.data.u32 = static_cast<uint32_t>(i);
-        epoll_ctl(poll, EPOLL_CTL_ADD, all[i].fd, &e);
+        e.data.u32 = id;
+        epoll_ctl(poll, EPOLL_CTL_ADD, fd, &e);
+    };
+    for (int i = 0; i < count; ++i) {
+        all[i].fd = open_connection(port, i, 1);
+        listen_to(all[i].fd, static_cast<uint32_t>(i));
         all[i].next = static_cast<double>(i) / count;  // spread over the first second
+    }
+    for (int i = 0; i < watchers; ++i) {  // from other addresses: watchers have limits of theirs
+        watching[i].fd = open_connection(port, i, 2);
+        listen_to(watching[i].fd, static_cast<uint32_t>(count + i));
     }
     const auto deal = [&](Connection& c, int i) {
         c.out = post("/api/v1/attempts",
@@ -186,9 +149,11 @@ int main(int argc, char** argv) {
     };
     const auto start = Clock::now();
     std::vector<double> times;
+    std::vector<double> delivered;
     long refused = 0;
     long failed = 0;
     long games = 0;
+    long streams_lost = 0;
     while (seconds_since(start) < seconds) {
         const double now = seconds_since(start);
         for (int i = 0; i < count; ++i) {
@@ -215,20 +180,39 @@ int main(int argc, char** argv) {
             c.sent = Clock::now();
             c.waiting = true;
             c.next += 1.0;
-            if (write(c.fd, c.out.data(), c.out.size()) != static_cast<ssize_t>(c.out.size())) {
-                ++failed;
-            }
+            failed += !write_all(c.fd, c.out);
         }
         epoll_event ready[256];
         const int n = epoll_wait(poll, ready, 256, 2);
         for (int k = 0; k < n; ++k) {
-            Connection& c = all[ready[k].data.u32];
+            const uint32_t id = ready[k].data.u32;
+            const bool watcher = id >= static_cast<uint32_t>(count);
+            const int fd = watcher ? watching[id - count].fd : all[id].fd;
             char buffer[65536];
-            const ssize_t got = read(c.fd, buffer, sizeof buffer);
+            const ssize_t got = read(fd, buffer, sizeof buffer);
             if (got <= 0) {
-                std::fprintf(stderr, "velmora_live_load: a connection closed\n");
+                std::fprintf(stderr, "velmora_live_load: a %s connection closed\n",
+                             watcher ? "watcher's" : "player's");
                 return 1;
             }
+            if (watcher) {
+                Watch& w = watching[id - count];
+                const Connection& c = all[id - count];
+                w.in.append(buffer, static_cast<size_t>(got));
+                const bool over = w.stream.take(w.in);
+                take_events(w, c, delivered);
+                if (over) {
+                    // Its next game is watched once it is dealt.
+                    streams_lost += !w.ended && w.attempt == c.attempt;
+                    const bool next_dealt = c.attempt != 0 && c.attempt != w.attempt;
+                    w.attempt = 0;
+                    if (next_dealt) {
+                        start_watching(w, c);
+                    }
+                }
+                continue;
+            }
+            Connection& c = all[id];
             c.in.append(buffer, static_cast<size_t>(got));
             int status = 0;
             std::string body;
@@ -253,6 +237,7 @@ int main(int argc, char** argv) {
                 c.dealt = Clock::now();
                 c.ticks_sent = 0;
                 c.batch = 0;
+                c.answered.clear();
                 if (chunks.empty()) {  // the day's seed is everybody's: one recording serves all
                     chunks = ticks_of(recording_of(static_cast<unsigned>(json_number(body, "seed")),
                                                    static_cast<long>(seconds * 20 + 400)));
@@ -260,9 +245,13 @@ int main(int argc, char** argv) {
                     chunks.front().erase(0, head.size());
                 }
                 c.next = seconds_since(start) + 1.0;
+                if (id < static_cast<uint32_t>(watchers) && watching[id].attempt == 0) {
+                    start_watching(watching[id], c);
+                }
                 continue;
             }
             times.push_back(seconds_since(c.sent) * 1000);
+            c.answered.push_back(Clock::now());
             const std::string state = json_text(body, "state");
             if (status != 200 || state != "live") {
                 refused += status != 200;
@@ -271,15 +260,17 @@ int main(int argc, char** argv) {
             }
         }
     }
-    std::sort(times.begin(), times.end());
     if (times.empty()) {
         std::fprintf(stderr, "velmora_live_load: no answer\n");
         return 1;
     }
-    const auto at = [&](double q) { return times[static_cast<size_t>(q * (times.size() - 1))]; };
+    const size_t answers = times.size();
+    const size_t events = delivered.size();
     std::printf(
         "answers=%zu p50_ms=%.2f p99_ms=%.2f max_ms=%.2f refused=%ld failed=%ld "
-        "games_ranked=%ld\n",
-        times.size(), at(0.5), at(0.99), times.back(), refused, failed, games);
+        "games_ranked=%ld events=%zu delivered_p50_ms=%.2f delivered_p99_ms=%.2f "
+        "delivered_max_ms=%.2f streams_lost=%ld\n",
+        answers, at(times, 0.5), at(times, 0.99), at(times, 1.0), refused, failed, games, events,
+        at(delivered, 0.5), at(delivered, 0.99), at(delivered, 1.0), streams_lost);
     return 0;
 }

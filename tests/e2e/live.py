@@ -37,7 +37,8 @@ def stream(servers, attempt, token, recording, speed=1.0, silence=None, every=1.
     """Sends `recording` as a client playing it would, each tick's lines due 50 ms / speed after
     the last, a batch every `every` s; `silence` (from, seconds) sends nothing for a while.
     Batches go to the servers in turn, or with `failover` to the first until it cannot be
-    reached, then the same batch again to the next. The last answer: (status, body)."""
+    reached, then to the next from the first batch not yet kept for good. The last answer:
+    (status, body)."""
     chunks, lines, tick = [], [], 0
     for line in recording.splitlines(keepends=True):
         lines.append(line)
@@ -47,7 +48,8 @@ def stream(servers, attempt, token, recording, speed=1.0, silence=None, every=1.
             lines = []
     if lines:
         chunks.append((tick * 0.05 / speed, b"".join(lines)))
-    began, batch, answer = time.monotonic(), 0, (None, None)
+    began, sent, answer = time.monotonic(), [], (None, None)
+    kept = 0  # batches the server said it keeps for good: a new server is sent the rest again
     while chunks:
         time.sleep(every)
         now = time.monotonic() - began
@@ -56,16 +58,23 @@ def stream(servers, attempt, token, recording, speed=1.0, silence=None, every=1.
         due = b""
         while chunks and chunks[0][0] <= now:
             due += chunks.pop(0)[1]
-        while True:
+        sent.append(due)
+        batch = len(sent) - 1
+        while batch < len(sent):
             try:
                 at = servers[0] if failover else servers[batch % len(servers)]
-                answer = send(at, attempt, token, batch, due)
-                break
+                answer = send(at, attempt, token, batch, sent[batch])
             except OSError:
                 if not failover or len(servers) < 2:
                     raise
-                servers = servers[1:]
-        batch += 1
+                servers, batch = servers[1:], kept
+                continue
+            body = answer[1] or {}
+            if failover and answer[0] == 409 and body.get("expected", batch) < batch:
+                batch = body["expected"]
+                continue
+            kept = max(kept, body.get("kept", 0))
+            batch += 1
         if answer[0] != 200 or answer[1].get("state") != "live":
             return answer
     return answer
