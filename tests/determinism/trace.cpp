@@ -10,6 +10,8 @@
 //                                      Enter starts them), as the game writes one
 //   velmora_trace OUT pilot S ticks N  a recording of one game from seed S played by the aiming
 //                                      pilot (it clears levels) for N ticks or to GAME OVER
+//   velmora_trace OUT busy S ticks N   the same, each tick's keys made up to 20 with turns to
+//                                      the left and back (a batch as heavy as the server takes)
 //   velmora_trace OUT crash S          a recording of one game from seed S, to GAME OVER and no
 //                                      further, played by a pilot that flies into the rocks (a
 //                                      short game, as the ranked games' tests want)
@@ -185,9 +187,11 @@ int crash(const std::string& path, unsigned seed) {
 struct RecordedControls {
     Game& game;
     Recorder& recorder;
+    int pressed = 0;  // this tick
     void press(char key) {
         ship_command(game, static_cast<unsigned char>(key));
         recorder.key(key);
+        ++pressed;
     }
     void ship_left() { press('a'); }
     void ship_right() { press('d'); }
@@ -196,7 +200,7 @@ struct RecordedControls {
 
 // One game from seed S played by the aiming pilot (which clears levels) to its GAME OVER or
 // `ticks` ticks, framed as designed, and ended as a player quitting ends it.
-int pilot(const std::string& path, unsigned seed, long ticks) {
+int pilot(const std::string& path, unsigned seed, long ticks, bool busy) {
     std::string error;
     std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
     if (!recorder) {
@@ -210,7 +214,12 @@ int pilot(const std::string& path, unsigned seed, long ticks) {
     Pilot pilot;
     RecordedControls controls{game, *recorder};
     for (long t = 1; t <= ticks && !game.get_game_over(); ++t) {
+        controls.pressed = 0;
         pilot.act(controls, game.get_world());
+        while (busy && controls.pressed + 2 <= 20) {
+            controls.press('a');
+            controls.press('d');
+        }
         game.update();
         recorder->tick(game, game.get_game_over());
         game.draw_frame();
@@ -245,20 +254,20 @@ int trace_replay(std::FILE* out, const std::string& path) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 2 ? argv[2] : "";
-    if (!((argc == 6 && (mode == "seed" || mode == "record" || mode == "pilot") &&
+    if (!((argc == 6 && (mode == "seed" || mode == "record" || mode == "pilot" || mode == "busy") &&
            std::string(argv[4]) == "ticks") ||
           (argc == 4 && (mode == "replay" || mode == "crash")))) {
         std::fprintf(stderr,
-                     "usage: velmora_trace OUT seed|record S ticks N | velmora_trace OUT replay "
+                     "usage: velmora_trace OUT seed|record|pilot|busy S ticks N | velmora_trace OUT replay "
                      "FILE | velmora_trace OUT crash S\n");
         return 2;
     }
     if (mode == "crash") {
         return crash(argv[1], static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)));
     }
-    if (mode == "pilot") {
+    if (mode == "pilot" || mode == "busy") {
         return pilot(argv[1], static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)),
-                     std::strtol(argv[5], nullptr, 10));
+                     std::strtol(argv[5], nullptr, 10), mode == "busy");
     }
     if (mode == "record") {
         return record(argv[1], static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)),

@@ -7,9 +7,11 @@
 - GET /api/v1/scores with 100,000 games kept, on SQLite and on PostgreSQL: 16 connections, 10 s.
 - The server's memory (resident set) idle, and its peak under the loads above.
 - Ranked games played live: 2,000 attempts at once on today's daily board, each sending its
-  batch a second over a connection of its own for 30 s (velmora_live_load), on SQLite; the
-  batches' answer times beside nginx's for a static file under the same load in the same run;
-  the server's memory an attempt.
+  batch a second over a connection of its own for 30 s (velmora_live_load): on SQLite with
+  nobody watching (the server's memory a game), then with each game watched from its start on
+  SQLite and on PostgreSQL (the time from a batch's answer to its event at the watcher, and the
+  memory a watcher); the batches' answer times beside nginx's for a static file under the same
+  load in the same run.
 
 Usage: server_bench.py VELMORA_SERVER VELMORA_TRACE VELMORA_LIVE_LOAD
 """
@@ -75,10 +77,10 @@ LIVE = 2000
 LIVE_SECONDS = 30
 
 
-def load(tool, port, mode, path="x"):
+def load(tool, port, mode, path="x", watchers=0):
     """velmora_live_load's answer line as a dict of its numbers."""
-    out = subprocess.run([tool, str(port), str(LIVE), str(LIVE_SECONDS), mode, path],
-                         capture_output=True, text=True, check=True).stdout
+    out = subprocess.run([tool, str(port), str(LIVE), str(LIVE_SECONDS), mode, path,
+                          str(watchers)], capture_output=True, text=True, check=True).stdout
     return {k: float(v) for k, v in (w.split("=") for w in out.split())}
 
 
@@ -100,6 +102,16 @@ def nginx(tmp):
     return proc, port
 
 
+def live_run(binary, tool, db, watchers):
+    """The live load on a server of its own: (figures, MiB idle, MiB at the end, peak MiB)."""
+    with Server(binary, "--db", db, "--client-timeout", "60") as s:
+        time.sleep(0.5)
+        idle = memory(s.proc.pid)[0]
+        got = load(tool, s.port, "live", watchers=watchers)
+        held, peak = memory(s.proc.pid)
+    return got, idle, held, peak
+
+
 def live(binary, tool, tmp):
     static, port = nginx(tmp)
     try:
@@ -108,22 +120,34 @@ def live(binary, tool, tmp):
     finally:
         static.terminate()
         static.wait()
-    with Server(binary, "--db", "sqlite:" + os.path.join(tmp, "live.db"), "--client-timeout",
-                "60") as s:
-        time.sleep(0.5)
-        idle = memory(s.proc.pid)[0]
-        got = load(tool, s.port, "live")
-        held = memory(s.proc.pid)[0]
     print(f"nginx, a static file, {LIVE} connections a request a second each: p50 "
           f"{base['p50_ms']:.2f} ms, p99 {base['p99_ms']:.2f} ms, max {base['max_ms']:.1f} ms;"
           f" under wrk -t2 -c16 (as fast as it goes): p99 {busy_p99}")
-    print(f"live games, {LIVE} at once, a batch a second each, SQLite: {got['answers']:.0f} "
+    alone, idle, held, _ = live_run(binary, tool, "sqlite:" + os.path.join(tmp, "a.db"), 0)
+    game_kib = (held - idle) * 1024 / LIVE
+    say_live("SQLite, nobody watching", alone, base)
+    print(f"  memory {idle} MiB idle, {held} MiB with the games: {game_kib:.0f} KiB a game")
+    for name, db in (("SQLite", "sqlite:" + os.path.join(tmp, "w.db")), ("PostgreSQL", None)):
+        if db is None:
+            with Postgres() as pg:
+                got, idle, held, peak = live_run(binary, tool, pg.url, LIVE)
+        else:
+            got, idle, held, peak = live_run(binary, tool, db, LIVE)
+        say_live(f"{name}, {LIVE} watchers", got, base)
+        print(f"  memory {idle} MiB idle, {held} MiB with games and watchers (peak {peak}): "
+              f"{((held - idle) * 1024 / LIVE - game_kib):.0f} KiB a watcher beside its game")
+
+
+def say_live(what, got, base):
+    print(f"live games, {LIVE} at once, a batch a second each, {what}: {got['answers']:.0f} "
           f"batches, p50 {got['p50_ms']:.2f} ms, p99 {got['p99_ms']:.2f} ms "
           f"({got['p99_ms'] / base['p99_ms']:.2f}x nginx's), max {got['max_ms']:.1f} ms, "
-          f"{got['refused']:.0f} refused, {got['games_ranked']:.0f} games ranked; memory "
-          f"{idle} MiB idle, {held} MiB with them: "
-          f"{(held - idle) * 1024 / LIVE:.0f} KiB an attempt ({held * 1024 / LIVE:.0f} KiB "
-          f"counting all)")
+          f"{got['refused']:.0f} refused, {got['failed']:.0f} failed, "
+          f"{got['games_ranked']:.0f} games ranked")
+    if got["events"]:
+        print(f"  {got['events']:.0f} batches watched: from answer to watcher p50 "
+              f"{got['delivered_p50_ms']:.2f} ms, p99 {got['delivered_p99_ms']:.2f} ms, max "
+              f"{got['delivered_max_ms']:.1f} ms; {got['streams_lost']:.0f} streams lost")
 
 
 def main():
