@@ -21,7 +21,17 @@ void Session::watch(ReplayFile file) {
         attract.end(game);
     }
     watched = std::make_unique<Replay>(std::move(file));
+    live = false;
     watched->start(game);
+}
+
+void Session::watch_live() {
+    watch(ReplayFile{});
+    live = true;
+}
+
+bool Session::watch_more(const std::string& lines, std::string& error) {
+    return watched && live && watched->extend(lines, error);
 }
 
 void Session::tick() {
@@ -37,7 +47,14 @@ void Session::tick() {
         return;
     }
     if (watched) {
-        watched->step(game);
+        // Live: a tick a tick once caught up, faster with a backlog, waiting with none.
+        const long behind = live ? watched->ticks_recorded() - watched->ticks() : 1;
+        const long steps =
+            behind > kLiveBehindTicks ? std::min(behind - 1000 / kTickMs, kLiveCatchUpTicks) : 1;
+        for (long i = 0; i < steps && (watched->ticks() < watched->ticks_recorded() || !live);
+             ++i) {
+            watched->step(game);
+        }
         return;
     }
     while (frames_owed > 0) {
@@ -119,7 +136,7 @@ void Session::act(Action action) {
         return;
     }
     if (action == Action::kNewGame) {
-        if (watched && watched->finished()) {
+        if (replay_finished()) {
             watched.reset();
             start_new_game();
         } else if (!watched && game.get_game_over()) {
@@ -143,11 +160,12 @@ void Session::finish() {
 }
 
 bool Session::replay_finished() const {
-    return watched && watched->finished();
+    return watched && !live && watched->finished();
 }
 
 void Session::play_now(unsigned s) {
     watched.reset();
+    live = false;
     if (attract.running()) {
         attract.end(game);
     }

@@ -21,6 +21,11 @@
 
 class Replay;
 
+// How far a game watched live may fall behind its recording before it plays faster, and the
+// most ticks it plays in one tick while catching up (ten seconds' worth).
+constexpr long kLiveBehindTicks = 30;
+constexpr long kLiveCatchUpTicks = 200;
+
 class Session {
   public:
     // `seed` seeds every new game started with Enter; without one they are seeded from the
@@ -60,6 +65,14 @@ class Session {
     // Plays the recorded `file` instead of the keys, from its first game: steering, firing and
     // new games do nothing until it has played its last record.
     void watch(ReplayFile file);
+    // Watches a game while it is played: its recording comes in pieces (watch_more, whole
+    // lines; false with `error` if they are not a recording's), and the game follows it at
+    // its pace; a backlog of more than kLiveBehindTicks (joining mid-game, a late piece) is
+    // played faster until it is down to a second's. live_ended: no more pieces will come.
+    void watch_live();
+    bool watch_more(const std::string& lines, std::string& error);
+    void live_ended() { live = false; }
+    bool watching_live() const { return watched && live; }
 
     // One timer tick: a tick of the game (or of the replay), unless paused.
     void tick();
@@ -120,6 +133,7 @@ class Session {
     std::function<std::string()> banner_text;
     std::function<void()> overlay_drawn;
     std::unique_ptr<Replay> watched;
+    bool live = false;  // the replay watched grows (a game being played)
     Attract attract;
     bool is_paused = false;
     bool is_muted = false;

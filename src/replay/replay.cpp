@@ -14,6 +14,7 @@ void Replay::start(Game& game) {
 }
 
 void Replay::step(Game& game) {
+    play_until_tick(game);  // records that came after the last step (a replay that grows)
     if (finished()) {
         return;
     }
@@ -23,6 +24,30 @@ void Replay::step(Game& game) {
     ++ticks_done;
     expect(tick.check, check_value(game, file.version), "at tick " + std::to_string(ticks_done));
     play_until_tick(game);
+}
+
+bool Replay::extend(const std::string& lines, std::string& error) {
+    if (!lines.empty() && lines.back() != '\n') {
+        error = std::to_string(read_to.line) + ": lines that do not end with a whole line";
+        return false;
+    }
+    ReplayFile more;
+    ReplayReader reader(rand_probe(), more, read_to);
+    if (!reader.feed(lines.data(), lines.size())) {
+        error = reader.error();
+        return false;
+    }
+    read_to = reader.position();
+    file.version = more.version;
+    const uint32_t outcomes = static_cast<uint32_t>(file.outcomes.size());
+    for (ReplayRecord r : more.records) {
+        if (r.kind == ReplayRecord::kOver || r.kind == ReplayRecord::kEnd) {
+            r.value += outcomes;
+        }
+        file.records.push_back(r);
+    }
+    file.outcomes.insert(file.outcomes.end(), more.outcomes.begin(), more.outcomes.end());
+    return true;
 }
 
 const Outcome* Replay::summary() const {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "game/game.h"
+#include "replay/reader.h"
 #include "replay/replay_file.h"
 
 class Replay {
@@ -20,6 +21,14 @@ class Replay {
     // One recorded tick, and the draws, keys and new games that followed it.
     void step(Game& game);
     bool finished() const { return next == file.records.size(); }
+
+    // A recording that grows while it is played (a live game watched): its next whole `lines`,
+    // read on from where the last ones stopped (the first bring its header); false with
+    // `error` ("LINE: problem") if they are not what a recording may bring next. A replay that
+    // grows starts from an empty file.
+    bool extend(const std::string& lines, std::string& error);
+    // Tick records read so far, played or not.
+    long ticks_recorded() const { return read_to.ticks; }
 
     long ticks() const { return ticks_done; }
     // The first difference from the recording ("at tick 12: ..."); empty while there is none.
@@ -40,6 +49,7 @@ class Replay {
     long ticks_done = 0;
     std::string diverged;
     long diverged_at = 0;
+    ReaderPosition read_to;  // where the lines extend() was given stopped
 };
 
 // Opens and reads a recording; false with `error` ("FILE:LINE: problem") if it cannot be
