@@ -123,9 +123,16 @@
     }
   });
 
-  // The field: square, at most 500 CSS pixels, as large as the window allows with the
-  // buttons in view, and drawn at the screen's own pixels so that it stays sharp (fewer while
-  // the renderer cannot keep up: quality.js).
+  // The field: square, as large as the window allows with the buttons in view, and drawn at
+  // the screen's own pixels so that it stays sharp (fewer while the renderer cannot keep up:
+  // quality.js). Up to 500 CSS pixels; larger only where the side panel still fits beside it
+  // and what is under the field stays in view.
+  var aside = document.querySelector('aside');
+  var field = document.querySelector('main');
+  var larger = function (width, height) {
+    var below = field.offsetHeight - V.canvas.offsetHeight;
+    return Math.floor(Math.min(width - 16 - aside.offsetWidth - 24, height - 16 - below));
+  };
   var fit = function () {
     var width = document.documentElement.clientWidth;
     var height = window.innerHeight;
@@ -138,6 +145,9 @@
       }
     }
     var side = Math.max(120, Math.min(500, Math.floor(Math.min(room[0], room[1]))));
+    if (panel.hidden && side === 500) {
+      side = Math.max(500, larger(width, height));
+    }
     document.documentElement.style.setProperty('--side', side + 'px');
     var pixels = V.canvasPixels(side);
     if (V.loaded() && !document.fullscreenElement && V.canvas.width !== pixels) {
@@ -146,6 +156,9 @@
   };
   V.fit = fit;
   window.addEventListener('resize', fit);
+  if (window.ResizeObserver) {
+    new ResizeObserver(function () { fit(); }).observe(aside);  // the panel's lists came
+  }
   document.addEventListener('fullscreenchange', function () { setTimeout(fit, 0); });
   fit();
 })();

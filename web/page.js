@@ -37,7 +37,7 @@ window.Velmora = (function () {
       }
     },
     // Where the game stands: {paused, muted, over, watching, finished, outcome, matched,
-    // divergence}.
+    // divergence, live}.
     status: function () { return last; },
     // Calls `listener(status)` several times a second once the game runs.
     onStatus: function (listener) { listeners.push(listener); },
@@ -60,6 +60,21 @@ window.Velmora = (function () {
     // Plays the recording `text`; false (with the game's message on the page) if it cannot.
     watch: function (name, text) {
       return withStrings([name, text], function (n, t) { return Module._velmora_watch(n, t); }) === 1;
+    },
+    // Watches a game while it is played: its lines as they come (false if they do not follow
+    // what came before), then its end.
+    watchLive: function () {
+      if (loaded()) {
+        Module._velmora_watch_live();
+      }
+    },
+    watchMore: function (lines) {
+      return loaded() && withStrings([lines], function (l) { return Module._velmora_watch_more(l); }) === 1;
+    },
+    liveEnded: function () {
+      if (loaded()) {
+        Module._velmora_live_ended();
+      }
     },
   };
   setInterval(function () {

@@ -3,7 +3,8 @@
 // goes to the server as it grows, a batch a second; the server plays each batch as it comes
 // and ranks the game at its GAME OVER, or refuses it, and says why. A batch the network lost is
 // sent again as it was until the server's bound runs out. A pause counts as time: the field
-// says how long a paused game may wait before it stops being ranked.
+// says how long a paused game may wait before it stops being ranked. The line over the field
+// says how many watch the game (live.js).
 'use strict';
 (function () {
   var V = window.Velmora;
@@ -107,6 +108,7 @@
         if (body.state === 'live') {
           sending.answered = performance.now();
           sending.credit = body.credit_ms || 0;
+          sending.watchers = body.watchers || 0;
           return;
         }
         if (body.state === 'ranked') {
@@ -141,7 +143,7 @@
                           Math.floor(left / 1000) + ' s or this game is not ranked'
                         : 'RANKED: paused too long: this game will not be ranked');
     } else if (!game.done) {
-      V.banner('RANKED ' + game.label);
+      V.banner('RANKED ' + game.label + (game.watchers ? ' - ' + game.watchers + ' watching' : ''));
     }
     wasOver = status.over;
   });

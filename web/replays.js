@@ -67,7 +67,7 @@
 
   V.onStatus(function (status) {
     save.hidden = status.watching || !(status.over || status.paused);
-    if (status.watching && status.finished) {
+    if (status.watching && status.finished && !V.watchingLive) {
       outcome.textContent = status.outcome + ': ' + (status.matched
           ? 'the replay matched its recording'
           : 'the replay went another way than its recording, ' + status.divergence);

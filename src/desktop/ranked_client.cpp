@@ -199,6 +199,7 @@ bool RankedClient::send(int batch, const std::string& lines) {
         std::lock_guard<std::mutex> lock(mutex);
         answered_at = steady_ms();
         credit_ms = answer.contains("credit_ms") ? number_of(answer, "credit_ms") : credit_ms;
+        watchers = answer.contains("watchers") ? number_of(answer, "watchers") : watchers;
         return true;
     }
     if (reply.status == 200 && state == "ranked") {
@@ -230,7 +231,8 @@ std::string RankedClient::status(bool paused) const {
         return said;
     }
     if (!paused || complete) {
-        return "RANKED " + board;
+        return "RANKED " + board +
+               (watchers > 0 ? " - " + std::to_string(watchers) + " watching" : "");
     }
     const long long left = bound_ms - (steady_ms() - dealt_at - ticks * kTickMs);
     return left > 0 ? "RANKED: a pause counts as time: resume within " +

@@ -29,8 +29,8 @@ class RankedClient {
     // The recording so far: its whole lines are sent with the next batch. Once it holds the
     // game's end (over, or end when the player quits), it is sent at once.
     void update(const std::string& recording);
-    // For the screen: "RANKED open board", then its rank or why not; on the pause screen, how
-    // long the game may stay paused and still be ranked.
+    // For the screen: "RANKED open board" (and how many watch it), then its rank or why not; on the
+    // pause screen, how long the game may stay paused and still be ranked.
     std::string status(bool paused) const;
     // The line for the terminal once it has ended: "ranked: rank 3 on the open board ...".
     std::string summary() const;
@@ -56,6 +56,7 @@ class RankedClient {
     // as of its last answer, and when that came.
     long long credit_ms;
     long long answered_at;
+    long long watchers = 0;  // of the game, as of the last answer
 
     mutable std::mutex mutex;
     std::condition_variable wake;

@@ -67,8 +67,33 @@ EMSCRIPTEN_KEEPALIVE int velmora_watch(const char* name, const char* text) {
     return 1;
 }
 
+// Watches a game while it is played: its recording comes in pieces (velmora_watch_more, whole
+// lines, false if they do not follow: the message goes on the page's error line) until
+// velmora_live_ended.
+EMSCRIPTEN_KEEPALIVE void velmora_watch_live() {
+    if (Session* session = running_session()) {
+        session->watch_live();
+    }
+}
+
+EMSCRIPTEN_KEEPALIVE int velmora_watch_more(const char* lines) {
+    Session* session = running_session();
+    std::string error;
+    if (session == nullptr || !session->watch_more(lines, error)) {
+        std::fprintf(stderr, "velmora: the game watched: %s\n", error.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE void velmora_live_ended() {
+    if (Session* session = running_session()) {
+        session->live_ended();
+    }
+}
+
 // Where the game stands, as JSON: {"paused", "muted", "over", "watching", "finished",
-// "outcome", "matched", "divergence"}, the last four about a watched recording.
+// "outcome", "matched", "divergence", "live"}, the last five about a watched recording.
 EMSCRIPTEN_KEEPALIVE const char* velmora_status() {
     const Session* session = running_session();
     if (session == nullptr) {
@@ -84,7 +109,8 @@ EMSCRIPTEN_KEEPALIVE const char* velmora_status() {
                        ",\"smooth\":" + (running_preferences().smooth() ? "true" : "false");
     if (const Replay* replay = session->replay()) {
         json += ",\"watching\":true,\"finished\":" +
-                std::string(replay->finished() ? "true" : "false") +
+                std::string(session->replay_finished() ? "true" : "false") +
+                ",\"live\":" + (session->watching_live() ? "true" : "false") +
                 ",\"outcome\":" + json_text(to_string(outcome_of(jogo, replay->ticks()))) +
                 ",\"matched\":" + (replay->divergence().empty() ? "true" : "false") +
                 ",\"divergence\":" + json_text(replay->divergence());

@@ -6,13 +6,18 @@
   screen how long it may stay paused), and prints its rank; with no server it says so in one
   line and plays unranked;
 - the page, in headless Chromium: "Daily challenge" plays the day's seed to GAME OVER, ranks,
-  and the Leaderboard shows it on the daily board, with Watch.
+  and the Leaderboard shows it on the daily board, with Watch;
+- watching: a page 1,200 by 900 lists a game `velmora --ranked` is playing under "Live now"
+  (its side panel's headings on one line, the field grown beyond 500 pixels beside it); Watch
+  plays it from its start, follows it to its end, matching it tick by tick, and ends with the
+  verified outcome.
 
 Usage: ranked_clients_test.py VELMORA VELMORA_SERVER WEB_DIR SCREENSHOT_DIR
 """
 import os
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -111,6 +116,56 @@ def page(check, server, out_dir):
         driver.quit()
 
 
+def watched(check, x, binary, server, out_dir, tmp):
+    path = os.path.join(tmp, "watched.replay")
+    home = {"HOME": tmp, "XDG_DATA_HOME": os.path.join(tmp, "data2")}
+    game = Game(x, binary, ["--ranked", "--server", f"http://127.0.0.1:{server.port}", "--name",
+                            "Star", "--record", path, "--mute"], env=home)
+    driver = browser(width=1200, height=900)
+    flying = threading.Event()
+
+    def fly():  # into the rocks, once watched, until the three lives are gone
+        flying.wait(60)
+        wait_for(lambda: (game.keys("w", "w", "a"), "\nover " in open(path).read())[1], 120,
+                 0.05)
+
+    pilot = threading.Thread(target=fly, daemon=True)
+    pilot.start()
+    try:
+        driver.get(f"http://127.0.0.1:{server.port}/index.html")
+        wait_for(lambda: driver.execute_script("return window.Module && Module.firstFrameAt"), 20)
+        live = lambda: driver.execute_script(  # noqa: E731
+            "return Array.from(document.querySelectorAll('#live-now tbody tr'))"
+            ".map(function (r) { return r.textContent; })")
+        listed = wait_for(lambda: any("Star" in r for r in live()), 20)
+        heading = driver.execute_script(
+            "return document.querySelector('#local-scores caption').getBoundingClientRect()"
+            ".height")
+        side = driver.execute_script("return Velmora.canvas.getBoundingClientRect().width")
+        check("1,200 by 900: Live now lists the desktop's ranked game; the side panel's "
+              "headings stay on one line and the field grows beside it",
+              listed and heading <= 24 and side > 500, f"{live()} heading {heading} px, "
+              f"field {side} px")
+        driver.find_element("css selector", "#live-now tbody button").click()
+        flying.set()
+        outcome = driver.find_element("id", "outcome")
+        said = wait_for(lambda: outcome.text if outcome.text.startswith("Star:") else None,
+                        150, 0.5)
+        status = driver.execute_script("return Velmora.status()")
+        check("Watch follows it to its end, tick by tick as played, and says the verified "
+              "outcome", said is not None and said.startswith("Star: RANKED: rank ") and
+              status["watching"] and status["finished"] and status["matched"],
+              f"{said} {status}")
+        driver.save_screenshot(os.path.join(out_dir, "watched-page.png"))
+        check("no errors on the console while watching", not console_errors(driver),
+              "; ".join(console_errors(driver)))
+    finally:
+        flying.set()
+        driver.quit()
+        game.keys("Escape")
+        game.stop()
+
+
 def main():
     if len(sys.argv) != 5:
         sys.exit(__doc__)
@@ -124,6 +179,8 @@ def main():
             with Xvfb(1024, 768) as x:
                 desktop(check, x, binary, server, out_dir, tmp)
             page(check, server, out_dir)
+            with Xvfb(1024, 768) as x:
+                watched(check, x, binary, server, out_dir, tmp)
     check.finish()
 
 
