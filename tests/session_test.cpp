@@ -351,6 +351,8 @@ std::string meaning(const Options& o) {
     say(o.ranked, "ranked");
     say(o.daily, "daily");
     say(!o.board.empty(), "board=" + o.board);
+    say(o.live, "live");
+    say(o.watch.has_value(), "watch=" + std::to_string(o.watch.value_or(0)));
     say(o.export_key, "export-key");
     say(!o.import_key.empty(), "import-key=" + o.import_key);
     return o.error.empty() ? m : "error: " + o.error;
@@ -393,26 +395,37 @@ TEST(Options, CommandLinesAndWhatTheyMean) {
         {{"--leaderboard", "--board=uploaded"}, "leaderboard board=uploaded"},
         {{"--leaderboard", "--board", "mine"},
          "error: invalid board 'mine': expected open, daily or uploaded"},
-        {{"--board", "open"}, "error: --board goes with --leaderboard"},
+        {{"--board", "open"}, "error: --board goes with --leaderboard or --live"},
+        {{"--live", "--board", "daily", "--server", "http://x:1"},
+         "server=http://x:1 board=daily live"},
+        {{"--live", "--board", "uploaded"}, "error: --live lists the open and daily"},
+        {{"--live", "--leaderboard"}, "error: --scores, --submit, --leaderboard, --live"},
+        {{"--watch", "12", "--server", "http://x:1", "--mute"}, "mute server=http://x:1 watch=12"},
+        {{"--watch", "0"}, "error: invalid attempt '0'"},
+        {{"--watch", "3", "--ranked"}, "error: --watch follows a game played elsewhere"},
+        {{"--watch", "3", "--live"}, "error: --scores, --submit, --leaderboard, --live"},
         {{"--submit", "g.replay", "--name", "Ana", "--server=http://x:1"},
          "submit=g.replay name=Ana server=http://x:1"},
         {{"--submit", "g.replay"}, "error: --submit FILE and --name NAME go together"},
         {{"--name", "Ana"}, "error: --name goes with --submit or --ranked"},
         {{"--server", "http://x:1"},
-         "error: --server goes with --submit, --leaderboard or --ranked"},
+         "error: --server goes with --submit, --leaderboard, --live, --watch or --ranked"},
         {{"--ranked", "--name", "Ana", "--server", "http://x:1", "--record", "g.replay"},
          "record=g.replay name=Ana server=http://x:1 ranked"},
         {{"--daily", "--mute"}, "mute ranked daily"},
         {{"--leaderboard", "--daily"}, "leaderboard daily"},
         {{"--ranked", "--seed", "1"}, "error: --ranked plays the seed the leaderboard deals"},
         {{"--daily", "--play", "g.replay"}, "error: --ranked plays the seed the leaderboard deals"},
-        {{"--ranked", "--scores"}, "error: --scores, --submit, --leaderboard, --export-key"},
+        {{"--ranked", "--scores"},
+         "error: --scores, --submit, --leaderboard, --live, --export-key"},
         {{"--export-key", "--import-key", "VK1-X"},
-         "error: --scores, --submit, --leaderboard, --export-key"},
+         "error: --scores, --submit, --leaderboard, --live, --export-key"},
         {{"--export-key"}, "export-key"},
         {{"--import-key", "VK1-X"}, "import-key=VK1-X"},
-        {{"--scores", "--leaderboard"}, "error: --scores, --submit, --leaderboard, --export-key"},
-        {{"--scores", "--seed", "1"}, "error: --scores, --submit, --leaderboard, --export-key"},
+        {{"--scores", "--leaderboard"},
+         "error: --scores, --submit, --leaderboard, --live, --export-key"},
+        {{"--scores", "--seed", "1"},
+         "error: --scores, --submit, --leaderboard, --live, --export-key"},
         {{"--scores"}, "scores"},
         {{"--play", "g.replay", "--headless"}, "play=g.replay headless"},
         {{"--play", "g.replay", "--record", "h.replay"},

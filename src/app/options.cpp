@@ -48,7 +48,13 @@ const OptionTable<Options>& table() {
                  {{"open", std::string("open")},
                   {"daily", std::string("daily")},
                   {"uploaded", std::string("uploaded")}},
-                 "board", "with --leaderboard: the board to print");
+                 "board", "with --leaderboard or --live: the board to print");
+        t.flag("live", &Options::live,
+               "print the games being played now on the leaderboard, best first\n"
+               "(the open board, or --board daily), with their attempt numbers");
+        t.number("watch", "ID", &Options::watch, 1, 999999999999LL, "attempt",
+                 "watch the game of attempt ID in a window while it is played,\n"
+                 "from its start, and print its verified outcome at its end");
         t.flag("ranked", &Options::ranked,
                "play ranked games: the leaderboard deals each game's seed and\n"
                "takes its keys as they are played; a pause counts as time");
@@ -83,12 +89,17 @@ const OptionTable<Options>& table() {
 std::string combination_problem(Options& o) {
     // --daily alone plays the daily challenge; with --leaderboard it names the board shown.
     o.ranked = o.ranked || (o.daily && !o.leaderboard);
-    const int commands =
-        o.scores + !o.submit.empty() + o.leaderboard + o.export_key + !o.import_key.empty();
-    const bool playing = !o.play.empty() || !o.record.empty() || o.seed || o.headless || o.ranked;
+    const int commands = o.scores + !o.submit.empty() + o.leaderboard + o.live + o.export_key +
+                         !o.import_key.empty();
+    const bool playing = !o.play.empty() || !o.record.empty() || o.seed || o.headless || o.ranked ||
+                         o.watch.has_value();
     if (commands > 1 || (commands == 1 && playing)) {
-        return "--scores, --submit, --leaderboard, --export-key and --import-key each stand "
-               "alone";
+        return "--scores, --submit, --leaderboard, --live, --export-key and --import-key each "
+               "stand alone";
+    }
+    if (o.watch && (o.ranked || o.seed || !o.play.empty() || !o.record.empty())) {
+        return "--watch follows a game played elsewhere: not with --ranked, --seed, --play or "
+               "--record";
     }
     if (!o.submit.empty() && o.name.empty()) {
         return "--submit FILE and --name NAME go together";
@@ -96,11 +107,15 @@ std::string combination_problem(Options& o) {
     if (!o.name.empty() && o.submit.empty() && !o.ranked) {
         return "--name goes with --submit or --ranked";
     }
-    if (!o.server.empty() && o.submit.empty() && !o.leaderboard && !o.ranked) {
-        return "--server goes with --submit, --leaderboard or --ranked";
+    if (!o.server.empty() && o.submit.empty() && !o.leaderboard && !o.ranked && !o.live &&
+        !o.watch) {
+        return "--server goes with --submit, --leaderboard, --live, --watch or --ranked";
     }
-    if (!o.board.empty() && !o.leaderboard) {
-        return "--board goes with --leaderboard";
+    if (!o.board.empty() && !o.leaderboard && !o.live) {
+        return "--board goes with --leaderboard or --live";
+    }
+    if (o.live && o.board == "uploaded") {
+        return "--live lists the open and daily boards' games: --board open or daily";
     }
     if (o.ranked && (o.seed || !o.play.empty())) {
         return "--ranked plays the seed the leaderboard deals: not with --seed or --play";

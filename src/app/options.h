@@ -30,9 +30,11 @@ struct Options {
     bool ranked = false;       // --ranked: play games the leaderboard deals, streamed to it
     bool daily = false;        // --daily: the daily challenge (with --ranked or --leaderboard)
     std::string board;         // --board open|daily|uploaded, with --leaderboard
-    bool export_key = false;   // --export-key: print the player key's code
-    std::string import_key;    // --import-key CODE: keep the key the code holds
-    std::string error;         // the problem, when the command line is wrong
+    bool live = false;         // --live: print the games being played now
+    std::optional<long long> watch;  // --watch ID: follow live attempt ID in a window
+    bool export_key = false;         // --export-key: print the player key's code
+    std::string import_key;          // --import-key CODE: keep the key the code holds
+    std::string error;               // the problem, when the command line is wrong
 };
 
 Options parse_options(int argc, const char* const* argv);

@@ -18,8 +18,11 @@ class Preferences;
 namespace platform {
 
 // Before any window: the commands said and done without one (--scores, --submit,
-// --leaderboard, --export-key, --import-key): their exit status, or nothing to go on with.
+// --leaderboard, --live, --export-key, --import-key): their exit status, or nothing to go on with.
 std::optional<int> command(const Options& options, std::FILE* out, std::FILE* err);
+// --watch ID: the session set to follow a game played elsewhere (the desktop's stream from the
+// leaderboard); the exit status if it cannot.
+std::optional<int> watch(const Options& options, Session& session, std::FILE* err);
 // Where the player's settings are kept: a file ("" where the platform hands them over itself).
 std::string settings_path();
 // What keeps the session's games besides --record (the desktop's score table, a ranked game's

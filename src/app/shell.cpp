@@ -42,6 +42,9 @@ std::optional<int> set_up(const Options& options, Game& game) {
         state.session->watch(std::move(file));
         return std::nullopt;
     }
+    if (options.watch) {
+        return platform::watch(options, *state.session, stderr);
+    }
     bool recorded = false;
     if (!options.record.empty()) {
         std::unique_ptr<Recorder> recorder = Recorder::open(options.record, error);
@@ -137,7 +140,9 @@ int run_shell(int argc, char** argv, Game& game) {
     state.audio.reset();  // the device closes before the program ends (a wave file gets its sizes)
     if (const Replay* replay = state.session->replay(); replay && replay->finished()) {
         std::printf("%s\n", to_string(outcome_of(game, replay->ticks())).c_str());
-        return replay_verdict(*replay, game, options.play, stderr);
+        const std::string watched =
+            options.watch ? "attempt " + std::to_string(*options.watch) : options.play;
+        return replay_verdict(*replay, game, watched, stderr);
     }
     return 0;
 }

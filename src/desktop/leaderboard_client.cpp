@@ -18,6 +18,17 @@ nlohmann::json parsed(const std::string& body) {
     return nlohmann::json::parse(body, nullptr, false);
 }
 
+// A field of the server's answer, or 0 or "" where it is missing or of another kind (a server
+// that answers oddly never stops the client).
+long long number(const nlohmann::json& o, const char* key) {
+    return o.is_object() && o.contains(key) && o[key].is_number_integer() ? o[key].get<long long>()
+                                                                          : 0;
+}
+
+std::string text(const nlohmann::json& o, const char* key) {
+    return o.is_object() && o.contains(key) && o[key].is_string() ? o[key].get<std::string>() : "";
+}
+
 // The status for a reply that is not the one hoped for, with its line on `err`.
 int failure(const std::string& server, const HttpReply& reply, std::FILE* err) {
     if (!reply.reached) {
@@ -54,13 +65,13 @@ std::string leaderboard_server(const std::string& option) {
 int submit_recording(const std::string& path, const std::string& name, const std::string& server,
                      std::FILE* out, std::FILE* err) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
+    std::stringstream contents;
+    contents << in.rdbuf();
     if (!in) {
         std::fprintf(err, "velmora: %s: cannot read it\n", path.c_str());
         return 2;
     }
-    const std::string body = text.str();
+    const std::string body = contents.str();
     // The name belongs to the player whose key it first came with (player_key.h).
     std::vector<std::string> headers;
     std::string error;
@@ -78,13 +89,14 @@ int submit_recording(const std::string& path, const std::string& name, const std
         return failure(server, reply, err);
     }
     if (folder) {
-        remember_player_name(*folder, answer.value("name", name));  // the key holds it now
+        remember_player_name(*folder, text(answer, "name").empty()
+                                          ? name
+                                          : text(answer, "name"));  // the key holds it now
     }
     std::fprintf(out, "%s rank %lld on %s: %s, score %lld, level %lld, %lld ticks\n",
-                 reply.status == 201 ? "verified:" : "already there:", answer.value("rank", 0LL),
-                 server.c_str(), answer.value("name", std::string()).c_str(),
-                 answer.value("score", 0LL), answer.value("level", 0LL),
-                 answer.value("ticks", 0LL));
+                 reply.status == 201 ? "verified:" : "already there:", number(answer, "rank"),
+                 server.c_str(), text(answer, "name").c_str(), number(answer, "score"),
+                 number(answer, "level"), number(answer, "ticks"));
     return 0;
 }
 
@@ -97,23 +109,51 @@ int print_leaderboard(const std::string& server, const std::string& board, std::
         !answer.contains("scores") || !answer["scores"].is_array()) {
         return failure(server, reply, err);
     }
-    const std::string shown = answer.value("board", std::string());
-    const std::string title = shown == "daily"
-                                  ? "daily challenge of " + answer.value("day", std::string())
+    const std::string shown = text(answer, "board");
+    const std::string title = shown == "daily"      ? "daily challenge of " + text(answer, "day")
                               : shown == "uploaded" ? "uploaded games"
                                                     : "open board";
     std::fprintf(out, "The leaderboard at %s, the %s, %lld games:\n", server.c_str(), title.c_str(),
-                 answer.value("total", 0LL));
+                 number(answer, "total"));
     std::fprintf(out, "%4s  %-20s %7s %5s %6s  %s\n", "rank", "name", "score", "level", "ticks",
                  "submitted");
     for (const nlohmann::json& row : answer["scores"]) {
         if (!row.is_object()) {
             continue;
         }
-        std::fprintf(out, "%4lld  %-20s %7lld %5lld %6lld  %s\n", row.value("rank", 0LL),
-                     row.value("name", std::string()).c_str(), row.value("score", 0LL),
-                     row.value("level", 0LL), row.value("ticks", 0LL),
-                     row.value("submitted", std::string()).c_str());
+        std::fprintf(out, "%4lld  %-20s %7lld %5lld %6lld  %s\n", number(row, "rank"),
+                     text(row, "name").c_str(), number(row, "score"), number(row, "level"),
+                     number(row, "ticks"), text(row, "submitted").c_str());
+    }
+    return 0;
+}
+
+int print_live(const std::string& server, const std::string& board, std::FILE* out,
+               std::FILE* err) {
+    const HttpReply reply = http_request(server + "/api/v1/live?limit=20&board=" + board, nullptr);
+    const nlohmann::json answer = parsed(reply.body);
+    if (!reply.reached || reply.status != 200 || !answer.is_object() || !answer.contains("games") ||
+        !answer["games"].is_array()) {
+        return failure(server, reply, err);
+    }
+    const std::string title = text(answer, "board") == "daily"
+                                  ? "daily challenge of " + text(answer, "day")
+                                  : "open board";
+    std::fprintf(out, "Playing now at %s, the %s: %zu game%s%s\n", server.c_str(), title.c_str(),
+                 answer["games"].size(), answer["games"].size() == 1 ? "" : "s",
+                 answer["games"].empty() ? "" : " (velmora --watch ATTEMPT follows one)");
+    if (answer["games"].empty()) {
+        return 0;
+    }
+    std::fprintf(out, "%8s  %-20s %7s %5s %6s %8s\n", "attempt", "name", "score", "level", "ticks",
+                 "watching");
+    for (const nlohmann::json& row : answer["games"]) {
+        if (!row.is_object()) {
+            continue;
+        }
+        std::fprintf(out, "%8lld  %-20s %7lld %5lld %6lld %8lld\n", number(row, "attempt"),
+                     text(row, "name").c_str(), number(row, "score"), number(row, "level"),
+                     number(row, "ticks"), number(row, "watchers"));
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // The desktop: a freeglut window (multisampled where the system has one), its display's
 // refresh rate and vsync, the settings file and screen, the score table and its folder, and
-// the leaderboard's clients (--submit, --leaderboard, --ranked, the player's key).
+// the leaderboard's clients (--submit, --leaderboard, --live, --watch, --ranked, the player's
+// key).
 #include "app/platform.h"
 
 #include <GL/freeglut.h>
@@ -13,6 +14,7 @@
 #include "app/settings.h"
 #include "app/shell_state.h"
 #include "desktop/leaderboard_client.h"
+#include "desktop/live_watch.h"
 #include "desktop/player_key.h"
 #include "desktop/ranked_play.h"
 #include "desktop/refresh_rate.h"
@@ -53,7 +55,15 @@ std::optional<int> command(const Options& options, std::FILE* out, std::FILE* er
                                                          : "open";
         return print_leaderboard(leaderboard_server(options.server), board, out, err);
     }
+    if (options.live) {
+        return print_live(leaderboard_server(options.server),
+                          options.board.empty() ? "open" : options.board, out, err);
+    }
     return std::nullopt;
+}
+
+std::optional<int> watch(const Options& options, Session& session, std::FILE* err) {
+    return set_up_watch(options, session, err);
 }
 
 std::string settings_path() {
@@ -151,6 +161,7 @@ void overlay(const Preferences& prefs, const Session& session) {
 
 void after_tick(Session& session) {
     ranked_tick(session);
+    watch_tick(session);
 }
 
 bool replay_over() {
@@ -160,6 +171,7 @@ bool replay_over() {
 
 void program_ends(Session& session, const Game& game, std::FILE* out) {
     end_ranked(session, game, out);
+    end_watch(out);
 }
 
 }  // namespace platform

@@ -29,14 +29,18 @@ EM_JS(char*, demo_recording, (), {
 namespace platform {
 
 std::optional<int> command(const Options& options, std::FILE*, std::FILE* err) {
-    if (options.scores || !options.submit.empty() || options.leaderboard || options.export_key ||
-        !options.import_key.empty()) {
+    if (options.scores || !options.submit.empty() || options.leaderboard || options.live ||
+        options.watch || options.export_key || !options.import_key.empty()) {
         std::fprintf(err,
                      "velmora: the score table and the leaderboard's commands are the desktop's; "
                      "the page keeps its own and sends its games with Submit score\n");
         return 2;
     }
     return std::nullopt;
+}
+
+std::optional<int> watch(const Options&, Session&, std::FILE*) {
+    return std::nullopt;  // never asked: the page watches with its own script (live.js)
 }
 
 std::string settings_path() {

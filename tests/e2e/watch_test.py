@@ -2,6 +2,7 @@
 """Live games watched, against real velmora-servers: on SQLite, a game watched from its start
 to its end (the watched recording replays on the desktop to every check value, the end is the
 verified outcome), listed while it is played, a watcher joining mid-game given it all the same;
+the desktop's velmora --live and velmora --watch in a real window (Xvfb);
 a watcher that does not read dropped while the others go on; the watchers an address may hold.
 Two servers on one PostgreSQL: a game played on the first is watched on the second; the first
 killed with SIGKILL mid-game, its client carries the game on with the second, and the watcher
@@ -22,7 +23,7 @@ from live import crash_recording, deal, stream  # noqa: E402
 from postgres import Postgres  # noqa: E402
 from service import Server  # noqa: E402
 from watch import Watch  # noqa: E402
-from xsession import Checks, wait_for  # noqa: E402
+from xsession import Checks, Xvfb, wait_for  # noqa: E402
 
 SLACK = 2  # on a loaded machine
 
@@ -61,6 +62,37 @@ def start_to_end(check, s, velmora, trace, tmp):
     _, live = s.json("GET", "/api/v1/live?board=open")
     check("a game ended is no longer listed",
           all(g["attempt"] != dealt["attempt"] for g in live["games"]), str(live))
+
+
+def desktop(check, s, velmora, trace, tmp):
+    """velmora --live lists a game being played, velmora --watch follows it in a window."""
+    _, dealt = deal(s, name="Dex")
+    recording = crash_recording(trace, dealt["seed"], tmp)
+    url = f"http://127.0.0.1:{s.port}"
+    with concurrent.futures.ThreadPoolExecutor(1) as pool, Xvfb(1024, 768) as x:
+        game = pool.submit(stream, [s], dealt["attempt"], dealt["token"], recording)
+        time.sleep(3)
+        listed = subprocess.run([velmora, "--live", "--server", url], capture_output=True,
+                                text=True)
+        check("velmora --live lists the game being played, with its attempt",
+              listed.returncode == 0 and any(
+                  line.split()[:2] == [str(dealt["attempt"]), "Dex"]
+                  for line in listed.stdout.splitlines()), listed.stdout + listed.stderr)
+        watched = subprocess.run([velmora, "--watch", str(dealt["attempt"]), "--server", url,
+                                  "--mute"], capture_output=True, text=True, timeout=120 * SLACK,
+                                 env=dict(x.env, HOME=tmp))
+        status, body = game.result()
+    said = watched.stdout.splitlines()
+    check("velmora --watch follows it in a window from its start to its end, matching it tick "
+          "by tick, and prints its verified outcome",
+          watched.returncode == 0 and status == 200 and len(said) == 2 and
+          said[0].startswith(f"watched: RANKED: rank {body['rank']} on the open board") and
+          said[1] == f"ticks={body['ticks']} level={body['level']} score={body['score']} lives=0",
+          f"{watched.returncode} {said} {watched.stderr} {body}")
+    gone = subprocess.run([velmora, "--watch", "99999", "--server", url], capture_output=True,
+                          text=True)
+    check("velmora --watch of an attempt nobody was dealt says so, with status 1",
+          gone.returncode == 1 and "no such attempt" in gone.stderr, gone.stderr)
 
 
 def slow_watcher(check, s, trace, tmp):
@@ -135,8 +167,9 @@ def main():
     check = Checks(None)
     with check.scenario(), tempfile.TemporaryDirectory() as tmp:
         with Server(binary, "--db", "sqlite:" + os.path.join(tmp, "w.db")) as s:
-            with concurrent.futures.ThreadPoolExecutor(3) as pool:
+            with concurrent.futures.ThreadPoolExecutor(4) as pool:
                 jobs = [pool.submit(start_to_end, check, s, velmora, trace, tmp),
+                        pool.submit(desktop, check, s, velmora, trace, tmp),
                         pool.submit(slow_watcher, check, s, trace, tmp),
                         pool.submit(limits, check, s)]
                 for job in jobs:
