@@ -70,7 +70,9 @@ const OptionTable<Options>& table() {
                "keep the key (and the name) a code holds, from then on");
         t.text("server", "URL", &Options::server,
                "the leaderboard's address (http://127.0.0.1:8080, or\n"
-               "$VELMORA_SERVER)");
+               "$VELMORA_SERVER); with --ranked, one board's servers may be\n"
+               "listed, comma-separated: if one stops answering, the next\n"
+               "takes the game on");
         t.flag("help", &Options::help, "show this help and exit");
         t.flag("version", &Options::version, "show the version and exit");
         // glutInit's options, as freeglut reads them.

@@ -1,5 +1,6 @@
 #include "desktop/ranked_client.h"
 
+#include <algorithm>
 #include <chrono>
 #include <nlohmann/json.hpp>
 
@@ -13,6 +14,7 @@ constexpr long kBatchSeconds = 10;          // to take a batch
 constexpr long long kRetryMs = 500;         // between two tries of a batch the network lost
 constexpr long long kLastWordMs = 4000;     // for the last batch, once the program ends
 constexpr long long kPacingMarginMs = 250;  // the network's, in what the server counts
+constexpr long long kFailoverMs = 1500;     // out of reach this long, the next server is tried
 
 long long steady_ms() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -45,7 +47,7 @@ std::string words_of(const HttpReply& reply) {
 
 }  // namespace
 
-std::unique_ptr<RankedClient> RankedClient::deal(const std::string& server, bool daily,
+std::unique_ptr<RankedClient> RankedClient::deal(const std::string& list, bool daily,
                                                  const std::string& name, const std::string& key,
                                                  std::string& error) {
     nlohmann::json ask = {{"board", daily ? "daily" : "open"}, {"name", name}};
@@ -53,8 +55,27 @@ std::unique_ptr<RankedClient> RankedClient::deal(const std::string& server, bool
         ask["key"] = key;
     }
     const std::string body = ask.dump();
-    const HttpReply reply =
-        http_request(server + "/api/v1/attempts", &body, "application/json", {}, kDealSeconds);
+    std::vector<std::string> servers;
+    for (size_t from = 0; from <= list.size();) {
+        const size_t comma = std::min(list.find(',', from), list.size());
+        if (comma > from) {
+            servers.push_back(list.substr(from, comma - from));
+        }
+        from = comma + 1;
+    }
+    if (servers.empty()) {
+        error = "no leaderboard named";
+        return nullptr;
+    }
+    // The first server that answers deals; the others take the game if it stops answering.
+    HttpReply reply;
+    std::string server;
+    for (size_t i = 0; i < servers.size() && !reply.reached; ++i) {
+        std::rotate(servers.begin(), servers.begin() + (i > 0), servers.end());
+        server = servers.front();
+        reply =
+            http_request(server + "/api/v1/attempts", &body, "application/json", {}, kDealSeconds);
+    }
     if (!reply.reached) {
         error = "the leaderboard at " + server + " cannot be reached: " + reply.problem;
         return nullptr;
@@ -69,14 +90,15 @@ std::unique_ptr<RankedClient> RankedClient::deal(const std::string& server, bool
         board += " (unranked: " + text_of(dealt, "reason") + ")";
     }
     return std::unique_ptr<RankedClient>(
-        new RankedClient(server, std::to_string(number_of(dealt, "attempt")),
+        new RankedClient(servers, std::to_string(number_of(dealt, "attempt")),
                          text_of(dealt, "token"), static_cast<unsigned>(number_of(dealt, "seed")),
                          board, number_of(dealt, "bound_ms"), number_of(dealt, "credit_ms")));
 }
 
-RankedClient::RankedClient(std::string server_, std::string attempt_, std::string token_,
-                           unsigned seed_, std::string board_, long long bound_, long long credit)
-    : server(std::move(server_)),
+RankedClient::RankedClient(std::vector<std::string> servers_, std::string attempt_,
+                           std::string token_, unsigned seed_, std::string board_, long long bound_,
+                           long long credit)
+    : servers(std::move(servers_)),
       attempt(std::move(attempt_)),
       token(std::move(token_)),
       dealt_seed(seed_),
@@ -161,23 +183,11 @@ void RankedClient::send_batches() {
             --batch;
             continue;
         }
-        const std::string lines = paced(pending, budget);
+        unkept[batch] = paced(pending, budget);
         held_back = !pending.empty();
         lock.unlock();
-        // A batch is sent again as it was, however often the network loses it: the server may
-        // have kept it before its answer was lost.
-        const long long began = steady_ms();
-        while (!send(batch, lines)) {
-            lock.lock();
-            const bool leaving = stopping;
-            lock.unlock();
-            const long long waited = steady_ms() - began;
-            if (waited > (leaving ? kLastWordMs : bound_ms)) {
-                ended("unreachable", "the leaderboard at " + server + " could not be reached for " +
-                                         std::to_string(waited / 1000) + " s");
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(kRetryMs));
+        if (!deliver(batch)) {
+            return;
         }
         lock.lock();
         if (over) {
@@ -186,35 +196,82 @@ void RankedClient::send_batches() {
     }
 }
 
-bool RankedClient::send(int batch, const std::string& lines) {
+// Sends the batches from the first the server has not answered to `last`. A batch is sent
+// again as it was, however often the network loses it: the server may have kept it before
+// its answer was lost. A server that stays out of reach is left for the next (--server A,B),
+// which is sent again every batch since the last one kept for good.
+bool RankedClient::deliver(int last) {
+    const long long began = steady_ms();
+    long long lost_at = 0;  // when the server in use stopped answering
+    while (next_batch <= last) {
+        const Sent sent = send(next_batch, unkept[next_batch]);
+        if (sent.taken) {
+            lost_at = 0;
+            next_batch = sent.next;
+            continue;
+        }
+        std::unique_lock<std::mutex> lock(mutex);
+        const bool leaving = stopping;
+        lock.unlock();
+        const long long now = steady_ms();
+        lost_at = lost_at == 0 ? now : lost_at;
+        if (now - began > (leaving ? kLastWordMs : bound_ms)) {
+            ended("unreachable", "the leaderboard at " + servers[at] +
+                                     " could not be reached for " +
+                                     std::to_string((now - began) / 1000) + " s");
+            return false;
+        }
+        if (servers.size() > 1 && now - lost_at >= kFailoverMs) {
+            at = (at + 1) % servers.size();
+            next_batch = kept;
+            lost_at = 0;
+            continue;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kRetryMs));
+    }
+    return true;
+}
+
+RankedClient::Sent RankedClient::send(int batch, const std::string& lines) {
     const HttpReply reply = http_request(
-        server + "/api/v1/attempts/" + attempt + "/records?batch=" + std::to_string(batch), &lines,
-        "text/plain; charset=utf-8", {"Authorization: Bearer " + token}, kBatchSeconds);
+        servers[at] + "/api/v1/attempts/" + attempt + "/records?batch=" + std::to_string(batch),
+        &lines, "text/plain; charset=utf-8", {"Authorization: Bearer " + token}, kBatchSeconds);
     if (!reply.reached || reply.status >= 500 || reply.status == 429) {
-        return false;
+        return Sent{false, batch};
     }
     const nlohmann::json answer = parsed(reply.body);
     const std::string state = text_of(answer, "state");
+    // Out of turn after a change of server: the batch it expects, if this client still has it
+    // (a batch answered by a server lost before it was kept, or one kept whose answer was lost).
+    const long long expected = number_of(answer, "expected");
+    if (reply.status == 409 && answer.contains("expected") && expected != batch &&
+        expected >= kept && !unkept.empty() && expected <= unkept.rbegin()->first + 1) {
+        return Sent{true, static_cast<int>(expected)};
+    }
     if (reply.status == 200 && state == "live") {
         std::lock_guard<std::mutex> lock(mutex);
+        if (answer.contains("kept") && number_of(answer, "kept") > kept) {
+            kept = static_cast<int>(number_of(answer, "kept"));
+            unkept.erase(unkept.begin(), unkept.lower_bound(kept));
+        }
         answered_at = steady_ms();
         credit_ms = answer.contains("credit_ms") ? number_of(answer, "credit_ms") : credit_ms;
         watchers = answer.contains("watchers") ? number_of(answer, "watchers") : watchers;
-        return true;
+        return Sent{true, batch + 1};
     }
     if (reply.status == 200 && state == "ranked") {
         std::lock_guard<std::mutex> lock(mutex);
         over = true;
         said = "RANKED: rank " + std::to_string(number_of(answer, "rank")) + " on the " + board;
         final_line = "ranked: rank " + std::to_string(number_of(answer, "rank")) + " on the " +
-                     board + " at " + server + ": score " +
+                     board + " at " + servers[at] + ": score " +
                      std::to_string(number_of(answer, "score")) + ", level " +
                      std::to_string(number_of(answer, "level")) + ", " +
                      std::to_string(number_of(answer, "ticks")) + " ticks";
-        return true;
+        return Sent{true, batch + 1};
     }
     ended(state.empty() ? "refused" : state, words_of(reply));
-    return true;
+    return Sent{true, batch + 1};
 }
 
 void RankedClient::ended(const std::string& state, const std::string& words) {

@@ -4,7 +4,8 @@
 - the desktop, in a real window under Xvfb: `velmora --ranked` plays the seed it was dealt, flown
   into the rocks with keys to GAME OVER, says RANKED at the top of the field (and on the pause
   screen how long it may stay paused), and prints its rank; with no server it says so in one
-  line and plays unranked;
+  line and plays unranked; given two servers of one board, it carries its game on with the
+  second when the first is killed mid-game;
 - the page, in headless Chromium: "Daily challenge" plays the day's seed to GAME OVER, ranks,
   and the Leaderboard shows it on the daily board, with Watch;
 - watching: a page 1,200 by 900 lists a game `velmora --ranked` is playing under "Live now"
@@ -15,6 +16,7 @@
 Usage: ranked_clients_test.py VELMORA VELMORA_SERVER WEB_DIR SCREENSHOT_DIR
 """
 import os
+import signal
 import sys
 import tempfile
 import threading
@@ -74,6 +76,35 @@ def desktop(check, x, binary, server, out_dir, tmp):
         alone.stop()
     check("with no server: one line, and the game plays unranked", code == 0 and len(said) == 1
           and "cannot be reached" in said[0] and "not ranked" in said[0], str(said))
+
+
+def failover(check, x, binary, server_binary, tmp):
+    """--server A,B on one database: A killed with SIGKILL mid-game, the game goes on with B."""
+    db = "sqlite:" + os.path.join(tmp, "two.db")
+    a, b = Server(server_binary, "--db", db), Server(server_binary, "--db", db)
+    path = os.path.join(tmp, "failover.replay")
+    servers = f"http://127.0.0.1:{a.port},http://127.0.0.1:{b.port}"
+    game = Game(x, binary, ["--ranked", "--server", servers, "--name", "Fay", "--record", path,
+                            "--mute"], env={"HOME": tmp, "XDG_DATA_HOME": os.path.join(tmp, "d3")})
+    try:
+        game.first_shot_where(banner, 10)
+        time.sleep(3)
+        a.proc.send_signal(signal.SIGKILL)
+        a.proc.wait()
+        over = wait_for(lambda: (game.keys("w", "w", "a"), "\nover " in open(path).read())[1],
+                        90, 0.05)
+        time.sleep(2)
+        game.keys("Escape")
+        code = game.exit_code()
+        out = game.proc.stdout.read().decode()
+        _, board = b.json("GET", "/api/v1/scores?board=open")
+    finally:
+        game.stop()
+        b.stop()
+    line = next((l for l in out.splitlines() if "ranked" in l), "")
+    check("--server A,B: A killed mid-game, the desktop's game goes on with B and ranks there",
+          over and code == 0 and line.startswith("ranked: rank ") and f":{b.port}" in line and
+          any(r["name"] == "Fay" for r in board["scores"]), f"{out} {board}")
 
 
 def page(check, server, out_dir):
@@ -178,6 +209,7 @@ def main():
                     web) as server:
             with Xvfb(1024, 768) as x:
                 desktop(check, x, binary, server, out_dir, tmp)
+                failover(check, x, binary, server_binary, tmp)
             page(check, server, out_dir)
             with Xvfb(1024, 768) as x:
                 watched(check, x, binary, server, out_dir, tmp)
