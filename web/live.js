@@ -35,6 +35,10 @@
   };
 
   var watch = function (game) {
+    if (V.rankedPlaying()) {
+      V.say('Your ranked game is still being played: watch once it is over.');
+      return;
+    }
     stop();
     ending = null;
     outcome.textContent = '';

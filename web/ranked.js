@@ -149,6 +149,8 @@
   });
 
   V.rankedGame = function () { return game !== null; };
+  // A ranked game still being played: watching another game would end it unranked.
+  V.rankedPlaying = function () { return game !== null && !game.done; };
   V.served.then(function (withBoard) {
     section.hidden = !withBoard;
     document.getElementById('player').hidden = !withBoard;

@@ -115,6 +115,7 @@
   V.served = served;
   fetchBoardBest();
   V.rankedGame = function () { return false; };  // ranked.js says otherwise
+  V.rankedPlaying = function () { return false; };
   V.playerName = function () { return nameField.value.trim() || 'Player'; };
   V.setPlayerName = function (name) {
     nameField.value = name;
@@ -175,6 +176,10 @@
   });
   dayField.addEventListener('change', function () { showBoard('daily'); });
   var watchGame = function (id) {
+    if (V.rankedPlaying()) {
+      V.say('Your ranked game is still being played: watch once it is over.');
+      return;
+    }
     fetch('api/v1/games/' + id + '/replay').then(function (response) {
       if (!response.ok) {
         throw new Error(response.status + ' ' + response.statusText);

@@ -7,27 +7,12 @@
 #include <sstream>
 
 #include "desktop/http_client.h"
+#include "desktop/json_fields.h"
 #include "desktop/player_key.h"
 
 namespace {
 
 constexpr const char* kDefaultServer = "http://127.0.0.1:8080";
-
-// The server's JSON, or a null value if the body is not JSON.
-nlohmann::json parsed(const std::string& body) {
-    return nlohmann::json::parse(body, nullptr, false);
-}
-
-// A field of the server's answer, or 0 or "" where it is missing or of another kind (a server
-// that answers oddly never stops the client).
-long long number(const nlohmann::json& o, const char* key) {
-    return o.is_object() && o.contains(key) && o[key].is_number_integer() ? o[key].get<long long>()
-                                                                          : 0;
-}
-
-std::string text(const nlohmann::json& o, const char* key) {
-    return o.is_object() && o.contains(key) && o[key].is_string() ? o[key].get<std::string>() : "";
-}
 
 // The status for a reply that is not the one hoped for, with its line on `err`.
 int failure(const std::string& server, const HttpReply& reply, std::FILE* err) {
@@ -36,11 +21,8 @@ int failure(const std::string& server, const HttpReply& reply, std::FILE* err) {
                      reply.problem.c_str());
         return 1;
     }
-    const nlohmann::json answer = parsed(reply.body);
-    const std::string words =
-        answer.is_object() && answer.contains("error") && answer["error"].is_string()
-            ? answer["error"].get<std::string>()
-            : "HTTP " + std::to_string(reply.status);
+    const std::string error = text_of(parsed(reply.body), "error");
+    const std::string words = !error.empty() ? error : "HTTP " + std::to_string(reply.status);
     const bool refused =
         reply.status >= 400 && reply.status < 500 && reply.status != 404 && reply.status != 429;
     std::fprintf(err, "velmora: the leaderboard at %s %s: %s\n", server.c_str(),
@@ -89,14 +71,14 @@ int submit_recording(const std::string& path, const std::string& name, const std
         return failure(server, reply, err);
     }
     if (folder) {
-        remember_player_name(*folder, text(answer, "name").empty()
+        remember_player_name(*folder, text_of(answer, "name").empty()
                                           ? name
-                                          : text(answer, "name"));  // the key holds it now
+                                          : text_of(answer, "name"));  // the key holds it now
     }
     std::fprintf(out, "%s rank %lld on %s: %s, score %lld, level %lld, %lld ticks\n",
-                 reply.status == 201 ? "verified:" : "already there:", number(answer, "rank"),
-                 server.c_str(), text(answer, "name").c_str(), number(answer, "score"),
-                 number(answer, "level"), number(answer, "ticks"));
+                 reply.status == 201 ? "verified:" : "already there:", number_of(answer, "rank"),
+                 server.c_str(), text_of(answer, "name").c_str(), number_of(answer, "score"),
+                 number_of(answer, "level"), number_of(answer, "ticks"));
     return 0;
 }
 
@@ -109,21 +91,21 @@ int print_leaderboard(const std::string& server, const std::string& board, std::
         !answer.contains("scores") || !answer["scores"].is_array()) {
         return failure(server, reply, err);
     }
-    const std::string shown = text(answer, "board");
-    const std::string title = shown == "daily"      ? "daily challenge of " + text(answer, "day")
+    const std::string shown = text_of(answer, "board");
+    const std::string title = shown == "daily"      ? "daily challenge of " + text_of(answer, "day")
                               : shown == "uploaded" ? "uploaded games"
                                                     : "open board";
     std::fprintf(out, "The leaderboard at %s, the %s, %lld games:\n", server.c_str(), title.c_str(),
-                 number(answer, "total"));
+                 number_of(answer, "total"));
     std::fprintf(out, "%4s  %-20s %7s %5s %6s  %s\n", "rank", "name", "score", "level", "ticks",
                  "submitted");
     for (const nlohmann::json& row : answer["scores"]) {
         if (!row.is_object()) {
             continue;
         }
-        std::fprintf(out, "%4lld  %-20s %7lld %5lld %6lld  %s\n", number(row, "rank"),
-                     text(row, "name").c_str(), number(row, "score"), number(row, "level"),
-                     number(row, "ticks"), text(row, "submitted").c_str());
+        std::fprintf(out, "%4lld  %-20s %7lld %5lld %6lld  %s\n", number_of(row, "rank"),
+                     text_of(row, "name").c_str(), number_of(row, "score"), number_of(row, "level"),
+                     number_of(row, "ticks"), text_of(row, "submitted").c_str());
     }
     return 0;
 }
@@ -136,8 +118,8 @@ int print_live(const std::string& server, const std::string& board, std::FILE* o
         !answer["games"].is_array()) {
         return failure(server, reply, err);
     }
-    const std::string title = text(answer, "board") == "daily"
-                                  ? "daily challenge of " + text(answer, "day")
+    const std::string title = text_of(answer, "board") == "daily"
+                                  ? "daily challenge of " + text_of(answer, "day")
                                   : "open board";
     std::fprintf(out, "Playing now at %s, the %s: %zu game%s%s\n", server.c_str(), title.c_str(),
                  answer["games"].size(), answer["games"].size() == 1 ? "" : "s",
@@ -151,9 +133,9 @@ int print_live(const std::string& server, const std::string& board, std::FILE* o
         if (!row.is_object()) {
             continue;
         }
-        std::fprintf(out, "%8lld  %-20s %7lld %5lld %6lld %8lld\n", number(row, "attempt"),
-                     text(row, "name").c_str(), number(row, "score"), number(row, "level"),
-                     number(row, "ticks"), number(row, "watchers"));
+        std::fprintf(out, "%8lld  %-20s %7lld %5lld %6lld %8lld\n", number_of(row, "attempt"),
+                     text_of(row, "name").c_str(), number_of(row, "score"), number_of(row, "level"),
+                     number_of(row, "ticks"), number_of(row, "watchers"));
     }
     return 0;
 }

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
+
+#include "desktop/json_fields.h"
 
 namespace {
 

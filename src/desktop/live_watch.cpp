@@ -1,9 +1,9 @@
 #include "desktop/live_watch.h"
 
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 
+#include "desktop/json_fields.h"
 #include "desktop/leaderboard_client.h"
 #include "desktop/live_stream.h"
 
@@ -15,16 +15,12 @@ std::string verdict;  // for the terminal, once known
 
 // The end event's outcome in words: "RANKED: rank 2 on the open board: score 40, level 1".
 std::string outcome_of_end(const std::string& json) {
-    const nlohmann::json end = nlohmann::json::parse(json, nullptr, false);
+    const nlohmann::json end = parsed(json);
     if (!end.is_object()) {
         return "ended";
     }
-    const auto number = [&end](const char* key) {
-        return end.contains(key) && end[key].is_number_integer() ? end[key].get<long long>() : 0;
-    };
-    const auto text = [&end](const char* key) {
-        return end.contains(key) && end[key].is_string() ? end[key].get<std::string>() : "";
-    };
+    const auto number = [&end](const char* key) { return number_of(end, key); };
+    const auto text = [&end](const char* key) { return text_of(end, key); };
     if (text("state") == "ranked") {
         const std::string board =
             text("board") == "daily" ? "daily challenge " + text("day") : "open board";

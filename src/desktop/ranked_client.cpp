@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "desktop/http_client.h"
+#include "desktop/json_fields.h"
 #include "game/game.h"
 
 namespace {
@@ -20,19 +21,6 @@ long long steady_ms() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-nlohmann::json parsed(const std::string& body) {
-    return nlohmann::json::parse(body, nullptr, false);
-}
-
-std::string text_of(const nlohmann::json& o, const char* key) {
-    return o.is_object() && o.contains(key) && o[key].is_string() ? o[key].get<std::string>() : "";
-}
-
-long long number_of(const nlohmann::json& o, const char* key) {
-    return o.is_object() && o.contains(key) && o[key].is_number_integer() ? o[key].get<long long>()
-                                                                          : 0;
 }
 
 // What the server said was wrong, or its status.
