@@ -125,8 +125,9 @@
 
   // The field: square, as large as the window allows with the buttons in view, and drawn at
   // the screen's own pixels so that it stays sharp (fewer while the renderer cannot keep up:
-  // quality.js). Up to 500 CSS pixels; larger only where the side panel still fits beside it
-  // and what is under the field stays in view.
+  // quality.js). Up to 500 CSS pixels, the designed window's size (at a device pixel ratio of 1
+  // the page then draws exactly the desktop's pixels); larger only where that gives it a fifth
+  // more with the side panel still beside it and what is under the field in view.
   var aside = document.querySelector('aside');
   var field = document.querySelector('main');
   var larger = function (width, height) {
@@ -145,8 +146,8 @@
       }
     }
     var side = Math.max(120, Math.min(500, Math.floor(Math.min(room[0], room[1]))));
-    if (panel.hidden && side === 500) {
-      side = Math.max(500, larger(width, height));
+    if (panel.hidden && side === 500 && larger(width, height) >= 600) {
+      side = larger(width, height);
     }
     document.documentElement.style.setProperty('--side', side + 'px');
     var pixels = V.canvasPixels(side);

@@ -59,6 +59,7 @@ window.Velmora = (function () {
     },
     // Plays the recording `text`; false (with the game's message on the page) if it cannot.
     watch: function (name, text) {
+      api.watchingLive = false;  // a recording, not a game being played (live.js)
       return withStrings([name, text], function (n, t) { return Module._velmora_watch(n, t); }) === 1;
     },
     // Watches a game while it is played: its lines as they come (false if they do not follow

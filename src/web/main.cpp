@@ -79,7 +79,10 @@ EMSCRIPTEN_KEEPALIVE void velmora_watch_live() {
 EMSCRIPTEN_KEEPALIVE int velmora_watch_more(const char* lines) {
     Session* session = running_session();
     std::string error;
-    if (session == nullptr || !session->watch_more(lines, error)) {
+    if (session == nullptr || !session->watching_live()) {
+        return 0;  // the player went on to something else
+    }
+    if (!session->watch_more(lines, error)) {
         std::fprintf(stderr, "velmora: the game watched: %s\n", error.c_str());
         return 0;
     }
