@@ -257,9 +257,10 @@ int main(int argc, char** argv) {
     if (!((argc == 6 && (mode == "seed" || mode == "record" || mode == "pilot" || mode == "busy") &&
            std::string(argv[4]) == "ticks") ||
           (argc == 4 && (mode == "replay" || mode == "crash")))) {
-        std::fprintf(stderr,
-                     "usage: velmora_trace OUT seed|record|pilot|busy S ticks N | velmora_trace OUT replay "
-                     "FILE | velmora_trace OUT crash S\n");
+        std::fprintf(
+            stderr,
+            "usage: velmora_trace OUT seed|record|pilot|busy S ticks N | velmora_trace OUT replay "
+            "FILE | velmora_trace OUT crash S\n");
         return 2;
     }
     if (mode == "crash") {
