@@ -198,8 +198,8 @@ struct RecordedControls {
     void ship_shot() { press('q'); }
 };
 
-// One game from seed S played by the aiming pilot (which clears levels) to its GAME OVER or
-// `ticks` ticks, framed as designed, and ended as a player quitting ends it.
+// One game from seed S played by the aiming pilot (which clears levels) to its GAME OVER or,
+// ended as a player quitting ends it, `ticks` ticks; framed as designed.
 int pilot(const std::string& path, unsigned seed, long ticks, bool busy) {
     std::string error;
     std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
@@ -222,6 +222,9 @@ int pilot(const std::string& path, unsigned seed, long ticks, bool busy) {
         }
         game.update();
         recorder->tick(game, game.get_game_over());
+        if (game.get_game_over()) {
+            return 0;  // a game's own recording ends with its over record
+        }
         game.draw_frame();
         recorder->frame();
     }
