@@ -175,9 +175,11 @@ def same_layout(check, url, binary, out_dir):
                 time.sleep(0.05)
             desktop = Game(x, binary, ["--seed", "58"])
             desktop.wait_until(0.3)
-            ours = [canvas_shot(driver, started) for _ in range(3)]
+            # Pictures of the page over a second or so: on a loaded machine the desktop's come
+            # several ticks apart, and one of them must fall on a tick of the page's.
+            ours = [canvas_shot(driver, started) for _ in range(10)]
             theirs = []
-            deadline = time.time() + 15
+            deadline = time.time() + 30
             while time.time() < deadline and not same_tick(ours, theirs, 1):
                 theirs.append(desktop.shot())
             pair = same_tick(ours, theirs, 1)
