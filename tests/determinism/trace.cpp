@@ -88,19 +88,29 @@ void first_frames(Game& game, Recorder& recorder) {
     }
 }
 
-// The scripted play of trace_seed, recorded to `path` as the game records it (framed as
-// designed): `ticks` ticks of play, a new game from the next seed whenever one ends.
-int record(const std::string& path, unsigned seed, long ticks) {
+// A recording to `path` of a game from `seed`, started and framed as the game starts one;
+// null (said on stderr) if the file cannot be written.
+std::unique_ptr<Recorder> start_recording(const std::string& path, unsigned seed, Game& game) {
     std::string error;
     std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
     if (!recorder) {
         std::fprintf(stderr, "velmora_trace: %s\n", error.c_str());
-        return 2;
+        return nullptr;
     }
-    Game game;
     game.new_game(seed);
     recorder->new_game(seed, game);
     first_frames(game, *recorder);
+    return recorder;
+}
+
+// The scripted play of trace_seed, recorded to `path` as the game records it (framed as
+// designed): `ticks` ticks of play, a new game from the next seed whenever one ends.
+int record(const std::string& path, unsigned seed, long ticks) {
+    Game game;
+    std::unique_ptr<Recorder> recorder = start_recording(path, seed, game);
+    if (!recorder) {
+        return 2;
+    }
     Script script(seed);
     unsigned next_seed = seed;
     for (long t = 1; t <= ticks; ++t) {
@@ -161,16 +171,11 @@ void crash_into_rocks(Game& game, Recorder& recorder) {
 }
 
 int crash(const std::string& path, unsigned seed) {
-    std::string error;
-    std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
+    Game game;
+    std::unique_ptr<Recorder> recorder = start_recording(path, seed, game);
     if (!recorder) {
-        std::fprintf(stderr, "velmora_trace: %s\n", error.c_str());
         return 2;
     }
-    Game game;
-    game.new_game(seed);
-    recorder->new_game(seed, game);
-    first_frames(game, *recorder);
     while (!game.get_game_over()) {
         crash_into_rocks(game, *recorder);
         game.update();
@@ -201,16 +206,11 @@ struct RecordedControls {
 // One game from seed S played by the aiming pilot (which clears levels) to its GAME OVER or,
 // ended as a player quitting ends it, `ticks` ticks; framed as designed.
 int pilot(const std::string& path, unsigned seed, long ticks, bool busy) {
-    std::string error;
-    std::unique_ptr<Recorder> recorder = Recorder::open(path, error);
+    Game game;
+    std::unique_ptr<Recorder> recorder = start_recording(path, seed, game);
     if (!recorder) {
-        std::fprintf(stderr, "velmora_trace: %s\n", error.c_str());
         return 2;
     }
-    Game game;
-    game.new_game(seed);
-    recorder->new_game(seed, game);
-    first_frames(game, *recorder);
     Pilot pilot;
     RecordedControls controls{game, *recorder};
     for (long t = 1; t <= ticks && !game.get_game_over(); ++t) {

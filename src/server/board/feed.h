@@ -1,5 +1,5 @@
-// What a broadcast and its watchers share (broadcast.h): a watched game's feed, and each
-// watcher's place in it, both under the feed's mutex; and how waiting watchers are woken, once
+// What a broadcast and its watchers share (broadcast.cpp, watcher.cpp): a watched game's feed, and
+// each watcher's place in it, both under the feed's mutex; and how waiting watchers are woken, once
 // no lock is held.
 #pragma once
 
@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "server/board/broadcast.h"
+#include "server/board/watched.h"
 
 // A watched game on this server: its last batches, verified here (batches first.. up to
 // verified - 1), and how it ended once it has.

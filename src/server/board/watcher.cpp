@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "server/board/broadcast.h"
 #include "server/board/feed.h"
 #include "server/limits.h"
 
