@@ -1,6 +1,8 @@
 // LD_PRELOAD shim for the real-window tests, each log a file named by the environment and each
 // line starting with the monotonic clock in milliseconds:
-// - VELMORA_TICK_LOG: every glutTimerFunc call (the game arms its timer once per tick);
+// - VELMORA_TICK_LOG: every glutTimerFunc call (the game arms its timer once per tick), with
+//   the delay and the toolkit's elapsed time the game read last (GLUT_ELAPSED_TIME, -1 for
+//   none): the game's own clock, which no stamp taken by the shim can be late to;
 // - VELMORA_SWAP_LOG: every picture shown, and with VELMORA_PICTURE_BOX="x y width height"
 //   (window pixels, from the bottom left) which pixels of that box it lit, in hexadecimal, a
 //   bit a pixel, row by row: when a picture first showed what a key did;
@@ -11,6 +13,7 @@
 // (GLX_MESA_swap_control) and, once asked for it, makes each swap wait for the next of HZ
 // refreshes a second, as vsync does; VELMORA_VSYNC_LOG notes each interval asked for.
 #include <GL/gl.h>
+#include <GL/glut.h>
 #include <GL/glx.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -145,6 +148,8 @@ void hold_after(int tick) {
     }
 }
 
+int elapsed_read = -1;  // the last GLUT_ELAPSED_TIME the game was given
+
 using KeyboardFunc = void (*)(unsigned char, int, int);
 KeyboardFunc game_keyboard = nullptr;
 
@@ -156,12 +161,22 @@ void logged_keyboard(unsigned char key, int x, int y) {
 
 }  // namespace
 
+extern "C" int glutGet(GLenum what) {
+    using Get = int (*)(GLenum);
+    static const Get real = real_one<Get>("glutGet");
+    const int value = real(what);
+    if (what == GLUT_ELAPSED_TIME) {
+        elapsed_read = value;
+    }
+    return value;
+}
+
 extern "C" void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value) {
     using TimerFunc = void (*)(unsigned int, void (*)(int), int);
     static const TimerFunc real = real_one<TimerFunc>("glutTimerFunc");
     static Log log("VELMORA_TICK_LOG");
     static int armed = 0;  // main arms the first tick; each tick then arms the next
-    log.line(Log::format(" %u", msecs));
+    log.line(Log::format(" %u %d", msecs, elapsed_read));
     hold_after(armed++);
     real(msecs, callback, value);
 }

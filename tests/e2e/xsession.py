@@ -377,31 +377,33 @@ def tick_rate(log_path, until=None):
     return (len(ticks) - 1) * 1000.0 / (ticks[-1] - ticks[0]), gaps
 
 
-def schedule_faults(log_path, period=50.0, late_reset=250.0):
+def schedule_faults(log_path, period=50, late_reset=250):
     """What in a tick_log shim's file breaks the tick schedule, which holds on any machine,
     fast or slow: a tick never runs before it falls due, and the ticks fall due a period apart,
     unless the game fell more than `late_reset` ms behind and started the schedule again then.
-    Each line is when a tick armed the timer and for how long (ms): their sum is when the next
-    tick falls due (to the toolkit's whole milliseconds), or, armed for 0 ms, the next was due
-    already. Returns the ticks, and a list of the faults found (empty when the schedule held)."""
+    Each line tells how long a tick armed the timer for and the toolkit's time (whole ms) the
+    game read just before: their sum is when the next tick falls due, or, armed for 0 ms, the
+    next was due already. Times are the game's own, exact: a stamp the shim takes can come
+    late when the machine is loaded, and would show a tick off the schedule that was not.
+    Returns the ticks, and a list of the faults found (empty when the schedule held)."""
     with open(log_path) as f:
-        armed = [(float(w[0]), float(w[1])) for w in map(str.split, f) if len(w) == 2]
+        armed = [(int(w[1]), int(w[2])) for w in map(str.split, f) if len(w) == 3]
+    ticks = armed[1:]  # the first is main arming the first tick, on no clock of its own
     faults = []
-    for (at, delay), (next_at, _) in zip(armed, armed[1:]):
-        if next_at < at + delay - 1.5:
-            faults.append(f"a tick {at + delay - next_at:.1f} ms early")
+    for (delay, read), (_, next_read) in zip(ticks, ticks[1:]):
+        if next_read < read + delay:
+            faults.append(f"a tick {read + delay - next_read} ms early")
     known = None  # (line, due) of the last tick whose due time the log tells
-    for line, (at, delay) in enumerate(armed[1:], 1):  # the first is main arming the first
+    for line, (delay, read) in enumerate(ticks):
         if delay <= 0:
             continue
-        due = at + delay
+        due = read + delay
         if known is not None:
             expected = known[1] + period * (line - known[0])
-            restarted = due > expected + late_reset - 2
-            if abs(due - expected) > 1.5 and not restarted:
-                faults.append(f"a tick due {due - expected:+.1f} ms off the schedule")
+            if due != expected and not due > expected + late_reset:
+                faults.append(f"a tick due {due - expected:+d} ms off the schedule")
         known = (line, due)
-    return len(armed) - 1, faults
+    return len(ticks), faults
 
 
 def measuring_args(doc, *defaults):
