@@ -35,8 +35,7 @@
   };
 
   var watch = function (game) {
-    if (V.rankedPlaying()) {
-      V.say('Your ranked game is still being played: watch once it is over.');
+    if (!V.mayWatch()) {
       return;
     }
     stop();

@@ -149,8 +149,14 @@
   });
 
   V.rankedGame = function () { return game !== null; };
-  // A ranked game still being played: watching another game would end it unranked.
-  V.rankedPlaying = function () { return game !== null && !game.done; };
+  // Not while a ranked game is still being played: watching another would end it unranked.
+  V.mayWatch = function () {
+    if (game !== null && !game.done) {
+      V.say('Your ranked game is still being played: watch once it is over.');
+      return false;
+    }
+    return true;
+  };
   V.served.then(function (withBoard) {
     section.hidden = !withBoard;
     document.getElementById('player').hidden = !withBoard;

@@ -150,12 +150,9 @@ bool LiveStream::connect(long long last) {
     curl_easy_cleanup(curl);
     std::lock_guard<std::mutex> lock(mutex);
     if (c.status != 200 && c.status != 0) {
-        const nlohmann::json answer = nlohmann::json::parse(c.refusal, nullptr, false);
+        const std::string error = text_of(parsed(c.refusal), "error");
         const std::string words =
-            "answered " + std::to_string(c.status) +
-            (answer.is_object() && answer.contains("error") && answer["error"].is_string()
-                 ? ": " + answer["error"].get<std::string>()
-                 : "");
+            "answered " + std::to_string(c.status) + (error.empty() ? "" : ": " + error);
         if (status == 0) {
             status = c.status;
             first_problem = words;
